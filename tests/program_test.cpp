@@ -105,7 +105,8 @@ struct Program {
     const char* digest; // libcrypto's name
 };
 
-const Program programs[] = {{HASH512_PATH, "SHA512"}, {HASH384_PATH, "SHA384"}};
+const Program programs[] = {
+    {HASH512_PATH, "SHA512"}, {HASH384_PATH, "SHA384"}, {HASH256_PATH, "SHA256"}};
 
 // hash384 puts the seconds between the digest and the closing line ends.
 std::string without_seconds(const std::string& out, const std::string& unit)
@@ -206,6 +207,7 @@ TEST_F(Locales, MessageAndUnitFollowTheCharacterSet)
         const std::vector<std::string> env = {"LOCPATH=" + dir->path, "LC_ALL=" + locale};
         ASSERT_EQ(access((dir->path + "/" + locale).c_str(), F_OK), 0) << "localedef made no " << locale;
         EXPECT_EQ(run({HASH512_PATH, missing}, env).out, failure(message_sjis)) << locale;
+        EXPECT_EQ(run({HASH256_PATH}, env).out, failure(message_sjis)) << locale;
         const Outcome timed = run({HASH384_PATH, path}, env);
         EXPECT_NE(timed.out, without_seconds(timed.out, sjis_unit)) << locale;
     }

@@ -1,0 +1,16 @@
+// hash256 FILE: prints the path and the SHA-256 digest of the file.
+#include "report.h"
+#include "sha256.h"
+
+int main(int argc, char* argv[])
+{
+    const char* path = argc > 1 ? argv[1] : nullptr;
+    std::uint32_t state[8];
+    const int result = SHA256(path, state);
+    if (result != 0) {
+        report_file_error();
+    } else {
+        report_digest(path, state, 8);
+    }
+    return report_close(result);
+}

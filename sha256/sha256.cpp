@@ -1,0 +1,186 @@
+// SHA-256 compression and file digest driver, portable C++.
+#include "sha256.h"
+
+#include <cstdio>
+
+namespace {
+
+using Word = std::uint32_t;
+static_assert(sizeof(Word) == 4, "SHA-256 words are 32 bits");
+
+// Round constants K0..K63: the first 32 bits of the fractional parts of the
+// cube roots of the first 64 primes.
+constexpr Word K[64] = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2,
+};
+
+constexpr Word rotr(Word x, unsigned n) { return (x >> n) | (x << (32 - n)); }
+constexpr Word big_sigma0(Word x) { return rotr(x, 2) ^ rotr(x, 13) ^ rotr(x, 22); }
+constexpr Word big_sigma1(Word x) { return rotr(x, 6) ^ rotr(x, 11) ^ rotr(x, 25); }
+constexpr Word small_sigma0(Word x) { return rotr(x, 7) ^ rotr(x, 18) ^ (x >> 3); }
+constexpr Word small_sigma1(Word x) { return rotr(x, 17) ^ rotr(x, 19) ^ (x >> 10); }
+constexpr Word ch(Word e, Word f, Word g) { return (e & f) | (~e & g); }
+constexpr Word maj(Word a, Word b, Word c) { return (a & (b ^ c)) ^ (b & c); }
+
+// One round with the working variables in the roles a..h. Only the variables
+// playing d and h change; the next round shifts every role by one, so no
+// value moves between variables.
+inline void step(Word a, Word b, Word c, Word& d, Word e, Word f, Word g, Word& h, Word kw)
+{
+    const Word t1 = h + big_sigma1(e) + ch(e, f, g) + kw;
+    const Word t2 = big_sigma0(a) + maj(a, b, c);
+    d += t1;
+    h = t1 + t2;
+}
+
+// The first `count` bytes at p (0..4) as the most significant bytes of a
+// big-endian word; the bytes after them read as zero.
+Word load_be(const unsigned char* p, unsigned count)
+{
+    Word x = 0;
+    for (unsigned i = 0; i < count; ++i) {
+        x |= Word{p[i]} << (24 - 8 * i);
+    }
+    return x;
+}
+
+// Converts the block at p into W[0..15], or as much of it as `available`
+// bytes make: a partial last word holds its bytes followed by zeros, and the
+// words after it are left alone. Never reads past p + available.
+void load_block(Word W[64], const unsigned char* p, int available)
+{
+    const unsigned count = available >= 64 ? 64U : static_cast<unsigned>(available);
+    unsigned i = 0;
+    for (; 4 * i + 4 <= count; ++i) {
+        W[i] = load_be(p + 4 * i, 4);
+    }
+    if (4 * i < count) {
+        W[i] = load_be(p + 4 * i, count - 4 * i);
+    }
+}
+
+} // namespace
+
+void SHA256_expand(std::uint32_t W[64])
+{
+    for (unsigned t = 16; t < 64; ++t) {
+        W[t] = small_sigma1(W[t - 2]) + W[t - 7] + small_sigma0(W[t - 15]) + W[t - 16];
+    }
+}
+
+void SHA256_transform(std::uint32_t state[8], const std::uint32_t W[64])
+{
+    // Work on a copy of the state in eight variables.
+    Word a = state[0], b = state[1], c = state[2], d = state[3];
+    Word e = state[4], f = state[5], g = state[6], h = state[7];
+
+    // 8 passes of 8 rounds; after 8 role shifts every variable is back in
+    // its first role.
+    for (unsigned t = 0; t < 64; t += 8) {
+        step(a, b, c, d, e, f, g, h, K[t + 0] + W[t + 0]);
+        step(h, a, b, c, d, e, f, g, K[t + 1] + W[t + 1]);
+        step(g, h, a, b, c, d, e, f, K[t + 2] + W[t + 2]);
+        step(f, g, h, a, b, c, d, e, K[t + 3] + W[t + 3]);
+        step(e, f, g, h, a, b, c, d, K[t + 4] + W[t + 4]);
+        step(d, e, f, g, h, a, b, c, K[t + 5] + W[t + 5]);
+        step(c, d, e, f, g, h, a, b, K[t + 6] + W[t + 6]);
+        step(b, c, d, e, f, g, h, a, K[t + 7] + W[t + 7]);
+    }
+
+    // Add the working variables back into the chaining words.
+    state[0] += a; state[1] += b; state[2] += c; state[3] += d;
+    state[4] += e; state[5] += f; state[6] += g; state[7] += h;
+}
+
+int SHA256(const char* path, std::uint32_t state[8])
+{
+    // The initial value goes in first, so a failed open leaves it there.
+    for (unsigned i = 0; i < 8; ++i) {
+        state[i] = SHA256_initial[i];
+    }
+    if (path == nullptr) {
+        return 1;
+    }
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return 1;
+    }
+
+    // Read 4096-byte pieces and compress their whole 64-byte blocks straight
+    // from the read buffer. A piece that ends inside a block (or an empty
+    // read) ends the input; its last bytes stay converted in W.
+    unsigned char buffer[4096];
+    Word W[64];
+    std::uint64_t total = 0;
+    int remaining = 0;
+    for (;;) {
+        remaining = static_cast<int>(std::fread(buffer, 1, sizeof buffer, file));
+        if (remaining == 0) {
+            break;
+        }
+        total += static_cast<std::uint64_t>(remaining);
+        const unsigned char* p = buffer;
+        for (;;) {
+            load_block(W, p, remaining);
+            if (remaining < 64) {
+                break;
+            }
+            SHA256_expand(W);
+            SHA256_transform(state, W);
+            remaining -= 64;
+            p += 64;
+        }
+        if (remaining != 0) {
+            break;
+        }
+    }
+
+    // A read error also ended the loops; nothing is padded then.
+    if (std::ferror(file) != 0) {
+        std::fclose(file);
+        return 1;
+    }
+    std::fclose(file);
+
+    // Pad the last block in place: r data bytes, then the end marker.
+    const auto r = static_cast<unsigned>(remaining);
+    const unsigned j = r / 4;
+    const unsigned tail = r % 4;
+    if (tail == 0) {
+        W[j] = 0x80000000U;
+    } else {
+        W[j] = (W[j] & (0xffffffffU << (32 - 8 * tail))) | (0x80000000U >> (8 * tail));
+    }
+
+    // When the length no longer fits (r >= 56), this block is compressed as
+    // it is and a block of zeros takes the length.
+    if (j + 1 > 14) {
+        for (unsigned i = j + 1; i < 16; ++i) {
+            W[i] = 0;
+        }
+        SHA256_expand(W);
+        SHA256_transform(state, W);
+        for (unsigned i = 0; i < 14; ++i) {
+            W[i] = 0;
+        }
+    } else {
+        for (unsigned i = j + 1; i < 14; ++i) {
+            W[i] = 0;
+        }
+    }
+
+    // The 64-bit message length in bits.
+    const std::uint64_t bits = total << 3;
+    W[14] = static_cast<Word>(bits >> 32);
+    W[15] = static_cast<Word>(bits);
+    SHA256_expand(W);
+    SHA256_transform(state, W);
+    return 0;
+}
