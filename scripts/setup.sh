@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the build and the test suite need and a fresh machine may
-# lack. Debian packages only; does nothing when all are present.
+# lack: Debian packages only, nothing when all are present. Runs as root.
 set -euo pipefail
 
-packages=(cmake g++ libgtest-dev libgmock-dev libssl-dev locales)
+packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev locales dpkg-dev
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
+
+# wine32 is an i386 package.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -14,5 +20,5 @@ if ((${#missing[@]})); then
   echo "installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt-get install -y -q "${missing[@]}"
 fi
