@@ -1,9 +1,13 @@
 // SHA-256 compression and file digest driver, portable C++.
 #include "sha256.h"
 
+#include "sha256_kernels.h"
+
 #include <cstdio>
 
 namespace {
+
+constexpr unsigned SHA256_stream_buffer = 65536;
 
 using Word = std::uint32_t;
 static_assert(sizeof(Word) == 4, "SHA-256 words are 32 bits");
@@ -41,7 +45,9 @@ inline void step(Word a, Word b, Word c, Word& d, Word e, Word f, Word g, Word& 
 }
 
 // The first `count` bytes at p (0..4) as the most significant bytes of a
-// big-endian word; the bytes after them read as zero.
+// big-endian word; the bytes after them read as zero. For a whole block the
+// compiler turns these shifts into vector code and vector stores, which the
+// SHA-extensions kernel then reads back without a store-forwarding stall.
 Word load_be(const unsigned char* p, unsigned count)
 {
     Word x = 0;
@@ -99,6 +105,12 @@ void SHA256_transform(std::uint32_t state[8], const std::uint32_t W[64])
     state[4] += e; state[5] += f; state[6] += g; state[7] += h;
 }
 
+void SHA256_compress_portable(std::uint32_t state[8], std::uint32_t W[64])
+{
+    SHA256_expand(W);
+    SHA256_transform(state, W);
+}
+
 int SHA256(const char* path, std::uint32_t state[8])
 {
     // The initial value goes in first, so a failed open leaves it there.
@@ -113,9 +125,14 @@ int SHA256(const char* path, std::uint32_t state[8])
         return 1;
     }
 
+    // A large stream buffer turns the 4096-byte reads into few system calls.
+    char stream_buffer[SHA256_stream_buffer];
+    std::setvbuf(file, stream_buffer, _IOFBF, sizeof stream_buffer);
+
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
     // from the read buffer. A piece that ends inside a block (or an empty
     // read) ends the input; its last bytes stay converted in W.
+    const SHA256_kernel compress = SHA256_kernel_for_cpu();
     unsigned char buffer[4096];
     Word W[64];
     std::uint64_t total = 0;
@@ -132,8 +149,7 @@ int SHA256(const char* path, std::uint32_t state[8])
             if (remaining < 64) {
                 break;
             }
-            SHA256_expand(W);
-            SHA256_transform(state, W);
+            compress(state, W);
             remaining -= 64;
             p += 64;
         }
@@ -165,8 +181,7 @@ int SHA256(const char* path, std::uint32_t state[8])
         for (unsigned i = j + 1; i < 16; ++i) {
             W[i] = 0;
         }
-        SHA256_expand(W);
-        SHA256_transform(state, W);
+        compress(state, W);
         for (unsigned i = 0; i < 14; ++i) {
             W[i] = 0;
         }
@@ -180,7 +195,6 @@ int SHA256(const char* path, std::uint32_t state[8])
     const std::uint64_t bits = total << 3;
     W[14] = static_cast<Word>(bits >> 32);
     W[15] = static_cast<Word>(bits);
-    SHA256_expand(W);
-    SHA256_transform(state, W);
+    compress(state, W);
     return 0;
 }

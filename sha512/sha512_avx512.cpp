@@ -1,0 +1,70 @@
+// SHA-512 compression with the message schedule in AVX-512VL vectors (128 bits wide), two words
+// at a time, with single-instruction rotations and three-way XORs, computed two passes
+// ahead of the scalar rounds that use it; the
+// rounds use BMI2's rorx rotations.
+#include "sha512_kernels.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#include "cpu.h"
+#include "sha512_rounds.h"
+
+using sha512::Word;
+
+namespace {
+
+__attribute__((target("avx512vl,avx2"))) __m128i load(const Word* p)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+__attribute__((target("avx512vl,avx2"))) void store(Word* p, __m128i x)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
+}
+
+// Schedule words t and t+1 (t even, 16..78), and K + W for them in kw.
+__attribute__((target("avx512vl,avx2"))) void schedule_pair(Word W[80], Word kw[80], unsigned t)
+{
+    const __m128i w2 = load(W + t - 2);
+    const __m128i w15 = load(W + t - 15);
+    // sigma0 and sigma1: three-way XOR of two rotations and a shift.
+    const __m128i s1 = _mm_ternarylogic_epi64(_mm_ror_epi64(w2, 19), _mm_ror_epi64(w2, 61),
+                                              _mm_srli_epi64(w2, 6), 0x96);
+    const __m128i s0 = _mm_ternarylogic_epi64(_mm_ror_epi64(w15, 1), _mm_ror_epi64(w15, 8),
+                                              _mm_srli_epi64(w15, 7), 0x96);
+    const __m128i w = _mm_add_epi64(_mm_add_epi64(s1, load(W + t - 7)), _mm_add_epi64(s0, load(W + t - 16)));
+    store(W + t, w);
+    store(kw + t, _mm_add_epi64(w, load(sha512::K + t)));
+}
+
+} // namespace
+
+__attribute__((target("avx512vl,avx2,bmi2"))) void SHA512_compress_avx512(std::uint64_t state[8],
+                                                                std::uint64_t W[80])
+{
+    alignas(16) Word kw[80];
+    for (unsigned t = 0; t < 16; t += 2) {
+        store(kw + t, _mm_add_epi64(load(W + t), load(sha512::K + t)));
+    }
+    sha512::rounds_scheduling_ahead<schedule_pair>(state, W, kw);
+}
+
+bool SHA512_avx512_usable()
+{
+    return x86_has(x86_feature::avx512vl) && x86_has(x86_feature::avx2)
+           && x86_has(x86_feature::bmi2);
+}
+
+#else
+
+void SHA512_compress_avx512(std::uint64_t state[8], std::uint64_t W[80])
+{
+    SHA512_compress_portable(state, W);
+}
+
+bool SHA512_avx512_usable() { return false; }
+
+#endif
