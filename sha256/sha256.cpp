@@ -2,6 +2,7 @@
 #include "sha256.h"
 
 #include "sha256_kernels.h"
+#include "stream.h"
 
 #include <cstdio>
 
@@ -111,7 +112,7 @@ void SHA256_compress_portable(std::uint32_t state[8], std::uint32_t W[64])
     SHA256_transform(state, W);
 }
 
-int SHA256(const char* path, std::uint32_t state[8])
+int SHA256_digest_with(SHA256_kernel compress, const char* path, std::uint32_t state[8])
 {
     // The initial value goes in first, so a failed open leaves it there.
     for (unsigned i = 0; i < 8; ++i) {
@@ -132,13 +133,12 @@ int SHA256(const char* path, std::uint32_t state[8])
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
     // from the read buffer. A piece that ends inside a block (or an empty
     // read) ends the input; its last bytes stay converted in W.
-    const SHA256_kernel compress = SHA256_kernel_for_cpu();
     unsigned char buffer[4096];
     Word W[64];
     std::uint64_t total = 0;
     int remaining = 0;
     for (;;) {
-        remaining = static_cast<int>(std::fread(buffer, 1, sizeof buffer, file));
+        remaining = static_cast<int>(platform_fread(buffer, sizeof buffer, file));
         if (remaining == 0) {
             break;
         }
@@ -197,4 +197,9 @@ int SHA256(const char* path, std::uint32_t state[8])
     W[15] = static_cast<Word>(bits);
     compress(state, W);
     return 0;
+}
+
+int SHA256(const char* path, std::uint32_t state[8])
+{
+    return SHA256_digest_with(SHA256_kernel_for_cpu(), path, state);
 }

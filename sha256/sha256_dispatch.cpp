@@ -1,6 +1,5 @@
-// Picks the SHA-256 kernel for this CPU, and trusts a kernel only after it
-// matched the portable one on a fixed block. The driver asks once per file;
-// the check costs about a microsecond, and nothing is kept between calls.
+// Picks the SHA-256 kernel for this CPU once, at start-up, and trusts a
+// kernel only after it matched the portable one on a fixed block.
 #include "sha256_kernels.h"
 
 #include <cstring>
@@ -26,13 +25,21 @@ bool agrees_with_portable(SHA256_kernel kernel)
     return std::memcmp(expected, actual, sizeof expected) == 0;
 }
 
+// The fastest kernel first.
+SHA256_kernel pick()
+{
+    if (SHA256_shani_usable() && agrees_with_portable(SHA256_compress_shani)) {
+        return SHA256_compress_shani;
+    }
+    return SHA256_compress_portable;
+}
+
+// Set before main runs and never changed.
+const SHA256_kernel chosen = pick();
+
 } // namespace
 
 SHA256_kernel SHA256_kernel_for_cpu()
 {
-    if (!SHA2HASH_PORTABLE_ONLY && SHA256_shani_usable()
-        && agrees_with_portable(SHA256_compress_shani)) {
-        return SHA256_compress_shani;
-    }
-    return SHA256_compress_portable;
+    return chosen;
 }

@@ -15,6 +15,10 @@ void SHA256_compress_portable(std::uint32_t state[8], std::uint32_t W[64]);
 void SHA256_compress_shani(std::uint32_t state[8], std::uint32_t W[64]);
 bool SHA256_shani_usable();
 
-// The kernel for this CPU: the fastest one it has that gives the portable
-// kernel's result on a fixed test block. Picked on the first call.
+// The kernel picked for this CPU when the program started: the fastest one
+// it has that gives the portable kernel's result on a fixed test block.
 SHA256_kernel SHA256_kernel_for_cpu();
+
+// SHA256() with a given kernel; SHA256() uses SHA256_kernel_for_cpu().
+// Tests run every kernel this way.
+int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t state[8]);

@@ -3,6 +3,7 @@
 
 #include "sha512_kernels.h"
 #include "sha512_rounds.h"
+#include "stream.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -77,13 +78,19 @@ void SHA512_compress_portable(std::uint64_t state[8], std::uint64_t W[80])
     SHA512_transform(state, W);
 }
 
-void SHA512_process(std::uint64_t state[8], std::uint64_t W[80])
+void SHA512_process_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80])
 {
     load_words(W, 16);
-    SHA512_compress(state, W);
+    kernel(state, W);
 }
 
-void SHA512_finish(std::uint64_t state[8], std::uint64_t W[80], std::uint64_t total)
+void SHA512_process(std::uint64_t state[8], std::uint64_t W[80])
+{
+    SHA512_process_with(SHA512_kernel_for_cpu(), state, W);
+}
+
+void SHA512_finish_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80],
+                        std::uint64_t total)
 {
     // r valid bytes; word j takes the end marker after its `tail` data bytes.
     const auto r = static_cast<unsigned>(total % 128);
@@ -103,7 +110,7 @@ void SHA512_finish(std::uint64_t state[8], std::uint64_t W[80], std::uint64_t to
         for (unsigned i = j + 1; i < 16; ++i) {
             W[i] = 0;
         }
-        SHA512_compress(state, W);
+        kernel(state, W);
         for (unsigned i = 0; i < 14; ++i) {
             W[i] = 0;
         }
@@ -117,10 +124,16 @@ void SHA512_finish(std::uint64_t state[8], std::uint64_t W[80], std::uint64_t to
     // loses go into W[14].
     W[14] = total >> 61;
     W[15] = total << 3;
-    SHA512_compress(state, W);
+    kernel(state, W);
 }
 
-int SHA512_digest(const char* path, std::uint64_t state[8], const std::uint64_t initial[8])
+void SHA512_finish(std::uint64_t state[8], std::uint64_t W[80], std::uint64_t total)
+{
+    SHA512_finish_with(SHA512_kernel_for_cpu(), state, W, total);
+}
+
+int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t state[8],
+                       const std::uint64_t initial[8])
 {
     // The initial value goes in first, so a failed open leaves it there.
     for (unsigned i = 0; i < 8; ++i) {
@@ -143,17 +156,22 @@ int SHA512_digest(const char* path, std::uint64_t state[8], const std::uint64_t 
     Word W[80];
     std::uint64_t total = 0;
     for (;;) {
-        const std::size_t n = std::fread(W, 1, 128, file);
+        const std::size_t n = platform_fread(W, 128, file);
         total += n;
         if (n != 128) {
             break;
         }
-        SHA512_process(state, W);
+        SHA512_process_with(kernel, state, W);
     }
-    SHA512_finish(state, W, total);
+    SHA512_finish_with(kernel, state, W, total);
 
     // A read error also ended the loop above; the stream remembers it.
     const int failed = std::ferror(file) != 0 ? 1 : 0;
     std::fclose(file);
     return failed;
+}
+
+int SHA512_digest(const char* path, std::uint64_t state[8], const std::uint64_t initial[8])
+{
+    return SHA512_digest_with(SHA512_kernel_for_cpu(), path, state, initial);
 }

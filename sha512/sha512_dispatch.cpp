@@ -28,9 +28,6 @@ bool agrees_with_portable(SHA512_kernel kernel)
 // The fastest kernel first.
 SHA512_kernel pick()
 {
-    if (SHA2HASH_PORTABLE_ONLY) {
-        return SHA512_compress_portable;
-    }
     if (SHA512_avx512_usable() && agrees_with_portable(SHA512_compress_avx512)) {
         return SHA512_compress_avx512;
     }
@@ -49,9 +46,4 @@ const SHA512_kernel chosen = pick();
 SHA512_kernel SHA512_kernel_for_cpu()
 {
     return chosen;
-}
-
-void SHA512_compress(std::uint64_t state[8], std::uint64_t W[80])
-{
-    chosen(state, W);
 }

@@ -25,5 +25,10 @@ bool SHA512_avx512_usable();
 // it has that gives the portable kernel's result on a fixed test block.
 SHA512_kernel SHA512_kernel_for_cpu();
 
-// Compresses one block with the picked kernel.
-void SHA512_compress(std::uint64_t state[8], std::uint64_t W[80]);
+// SHA512_process, SHA512_finish and SHA512_digest with a given kernel; the
+// public ones use SHA512_kernel_for_cpu(). Tests run every kernel this way.
+void SHA512_process_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80]);
+void SHA512_finish_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80],
+                        std::uint64_t total);
+int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t state[8],
+                       const std::uint64_t initial[8]);
