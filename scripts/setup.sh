@@ -3,7 +3,8 @@
 # lack: Debian packages only, nothing when all are present. Runs as root.
 set -euo pipefail
 
-packages=(cmake g++ libgtest-dev libgmock-dev libbenchmark-dev libssl-dev locales dpkg-dev
+packages=(cmake g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+          locales dpkg-dev bc
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
 
 # wine32 is an i386 package.

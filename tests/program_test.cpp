@@ -5,11 +5,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <regex>
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -62,10 +63,14 @@ std::vector<char*> pointers(std::vector<std::string>& texts)
     return list;
 }
 
+// Standard streams a program can be started with.
+enum class Streams { usual, stdin_closed, stdout_closed };
+
 // Runs `args` (program first) with standard input from /dev/null, the given
-// environment only, and standard output into a pipe, or into `out_path`.
+// environment only, and standard output into a pipe, or into `out_path`;
+// `streams` can start it with standard input or output closed instead.
 Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
-            const char* out_path = nullptr)
+            const char* out_path = nullptr, Streams streams = Streams::usual)
 {
     int pipe_fds[2];
     if (pipe(pipe_fds) != 0) {
@@ -78,6 +83,13 @@ Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         close(pipe_fds[0]);
+        close(pipe_fds[1]);
+        close(in);
+        if (streams == Streams::stdin_closed) {
+            close(STDIN_FILENO);
+        } else if (streams == Streams::stdout_closed) {
+            close(STDOUT_FILENO);
+        }
         execve(args[0].c_str(), pointers(args).data(), pointers(env).data());
         _exit(127);
     }
@@ -108,16 +120,28 @@ struct Program {
 const Program programs[] = {
     {HASH512_PATH, "SHA512"}, {HASH384_PATH, "SHA384"}, {HASH256_PATH, "SHA256"}};
 
-// hash384 puts the seconds between the digest and the closing line ends.
+// hash384 puts a line end, the seconds (digits, a point, six decimals) and
+// the unit between the digest and the closing line ends; this takes them
+// out, or returns `out` unchanged when they are not there.
 std::string without_seconds(const std::string& out, const std::string& unit)
 {
-    static const std::regex seconds("\n[0-9]+\\.[0-9]{6}");
-    std::smatch match;
     const auto at = out.rfind(unit);
-    if (at == std::string::npos || !std::regex_search(out.begin(), out.begin() + static_cast<long>(at), match, seconds)) {
+    if (at == std::string::npos || at < 8 || out.compare(at - 7, 1, ".") != 0) {
         return out;
     }
-    return out.substr(0, static_cast<std::size_t>(match.position(0))) + out.substr(at + unit.size());
+    std::size_t start = at - 7;
+    for (std::size_t i = start + 1; i < at; ++i) {
+        if (std::isdigit(static_cast<unsigned char>(out[i])) == 0) {
+            return out;
+        }
+    }
+    while (start > 0 && std::isdigit(static_cast<unsigned char>(out[start - 1])) != 0) {
+        --start;
+    }
+    if (start == at - 7 || start == 0 || out[start - 1] != '\n') {
+        return out;
+    }
+    return out.substr(0, start - 1) + out.substr(at + unit.size());
 }
 
 } // namespace
@@ -265,5 +289,111 @@ TEST(Pause, TakesOneKeyOnATerminalAndRestoresIt)
         EXPECT_EQ(after.c_lflag, settings.c_lflag);
         EXPECT_EQ(after.c_iflag, settings.c_iflag);
         EXPECT_EQ(after.c_cc[VMIN], settings.c_cc[VMIN]);
+    }
+}
+
+// Whatever the shell, file system or caller hands the programs ends in a
+// plain outcome: the digest and status 0, or the message and status 1.
+TEST(Hostile, SpecialFiles)
+{
+    const TempDir dir;
+    // A FIFO whose writer sends some bytes and goes away.
+    const std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto sent = random_bytes(5000, 14);
+    for (const Program& program : programs) {
+        const pid_t writer = fork();
+        if (writer == 0) {
+            const int fd = open(fifo.c_str(), O_WRONLY);
+            const ssize_t written = write(fd, sent.data(), sent.size());
+            _exit(written == static_cast<ssize_t>(sent.size()) ? 0 : 1);
+        }
+        const Outcome outcome = run({program.exe, fifo});
+        int status = 0;
+        waitpid(writer, &status, 0);
+        EXPECT_EQ(outcome.status, 0) << program.exe;
+        EXPECT_EQ(without_seconds(outcome.out, "秒"),
+                  report(fifo, oracle_hex(program.digest, sent.data(), sent.size())));
+    }
+    // A character device that is empty.
+    for (const Program& program : programs) {
+        const Outcome outcome = run({program.exe, "/dev/null"});
+        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(without_seconds(outcome.out, "秒"), report("/dev/null", oracle_hex(program.digest, "", 0)));
+    }
+}
+
+TEST(Hostile, OddPathsArePrintedExactly)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(70, 15);
+    for (const std::string name : {"with spaces and  two", "new\nline", "not utf-8 \xff\xfe\x80", "-dash"}) {
+        const std::string path = dir.write(name, bytes);
+        const Outcome outcome = run({HASH256_PATH, path});
+        EXPECT_EQ(outcome.status, 0) << name;
+        EXPECT_EQ(outcome.out, report(path, oracle_hex("SHA256", bytes.data(), bytes.size()))) << name;
+    }
+}
+
+TEST(Hostile, UnopenablePathsShowTheMessage)
+{
+    const TempDir dir;
+    const std::string loop_a = dir.path + "/a";
+    const std::string loop_b = dir.path + "/b";
+    ASSERT_EQ(symlink(loop_b.c_str(), loop_a.c_str()), 0);
+    ASSERT_EQ(symlink(loop_a.c_str(), loop_b.c_str()), 0);
+    const std::string long_name = dir.path + "/" + std::string(300, 'n');
+    const std::string long_path = dir.path + std::string(3000, '/') + std::string(2000, 'p');
+    for (const std::string& path : {loop_a, long_name, long_path}) {
+        for (const Program& program : programs) {
+            const Outcome outcome = run({program.exe, path});
+            EXPECT_EQ(outcome.status, 1) << program.exe << " " << path.size();
+            EXPECT_EQ(outcome.out, failure(message_utf8));
+        }
+    }
+}
+
+// A file cut short while it is read: a digest of what was read, or the
+// message, never a crash or a hang.
+TEST(Hostile, FileShrinkingWhileRead)
+{
+    const TempDir dir;
+    const std::string path = dir.write("shrinking", random_bytes(64 << 20, 16));
+    for (const Program& program : programs) {
+        const pid_t cutter = fork();
+        if (cutter == 0) {
+            usleep(2000);
+            _exit(truncate(path.c_str(), 1000) == 0 ? 0 : 1);
+        }
+        const Outcome outcome = run({program.exe, path});
+        int status = 0;
+        waitpid(cutter, &status, 0);
+        ASSERT_EQ(truncate(path.c_str(), 64 << 20), 0);
+        const std::string out = without_seconds(outcome.out, "秒");
+        const std::size_t digits = std::string(program.digest) == "SHA384" ? 96 : std::string(program.digest) == "SHA256" ? 64 : 128;
+        if (outcome.status == 0) {
+            ASSERT_EQ(out.size(), path.size() + 2 + digits + 2 + prompt.size() + 1) << out;
+            EXPECT_EQ(out.substr(0, path.size() + 2), path + "\n\n");
+        } else {
+            EXPECT_EQ(outcome.status, 1);
+            EXPECT_EQ(out, failure(message_utf8));
+        }
+    }
+}
+
+// Started with standard input closed the programs still report (the pause
+// ends at once); with standard output closed they cannot, and say so in
+// their status.
+TEST(Hostile, ClosedStandardStreams)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(300, 17);
+    const std::string path = dir.write("data", bytes);
+    for (const Program& program : programs) {
+        const Outcome no_input = run({program.exe, path}, {}, nullptr, Streams::stdin_closed);
+        EXPECT_EQ(no_input.status, 0) << program.exe;
+        EXPECT_EQ(without_seconds(no_input.out, "秒"), report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
+        EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::stdout_closed).status, 2) << program.exe;
+        EXPECT_EQ(run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::stdout_closed).status, 1);
     }
 }

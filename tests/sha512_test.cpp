@@ -26,7 +26,9 @@ std::string engine_hex(const std::vector<unsigned char>& message, const std::uin
         std::memcpy(W, message.data() + done, 128);
         SHA512_process(state, W);
     }
-    std::memcpy(W, message.data() + done, message.size() - done);
+    if (done < message.size()) {
+        std::memcpy(W, message.data() + done, message.size() - done);
+    }
     SHA512_finish(state, W, message.size());
     return state_hex(state, words);
 }
