@@ -111,7 +111,7 @@ const char* platform_text(const char* sjis, char* buffer, std::size_t size)
 
     // Any other locale: convert to UTF-8, the common terminal encoding.
     iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (cd == reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr): iconv's error value
         return sjis;
     }
     char* in = const_cast<char*>(sjis);

@@ -4,6 +4,7 @@
 #include "sha256_kernels.h"
 #include "stream.h"
 
+#include <cstddef>
 #include <cstdio>
 
 namespace {
@@ -63,13 +64,13 @@ Word load_be(const unsigned char* p, unsigned count)
 // words after it are left alone. Never reads past p + available.
 void load_block(Word W[64], const unsigned char* p, int available)
 {
-    const unsigned count = available >= 64 ? 64U : static_cast<unsigned>(available);
-    unsigned i = 0;
+    const std::size_t count = available >= 64 ? 64U : static_cast<std::size_t>(available);
+    std::size_t i = 0;
     for (; 4 * i + 4 <= count; ++i) {
         W[i] = load_be(p + 4 * i, 4);
     }
     if (4 * i < count) {
-        W[i] = load_be(p + 4 * i, count - 4 * i);
+        W[i] = load_be(p + 4 * i, static_cast<unsigned>(count - 4 * i));
     }
 }
 
@@ -112,7 +113,7 @@ void SHA256_compress_portable(std::uint32_t state[8], std::uint32_t W[64])
     SHA256_transform(state, W);
 }
 
-int SHA256_digest_with(SHA256_kernel compress, const char* path, std::uint32_t state[8])
+int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t state[8])
 {
     // The initial value goes in first, so a failed open leaves it there.
     for (unsigned i = 0; i < 8; ++i) {
@@ -149,7 +150,7 @@ int SHA256_digest_with(SHA256_kernel compress, const char* path, std::uint32_t s
             if (remaining < 64) {
                 break;
             }
-            compress(state, W);
+            kernel(state, W);
             remaining -= 64;
             p += 64;
         }
@@ -181,7 +182,7 @@ int SHA256_digest_with(SHA256_kernel compress, const char* path, std::uint32_t s
         for (unsigned i = j + 1; i < 16; ++i) {
             W[i] = 0;
         }
-        compress(state, W);
+        kernel(state, W);
         for (unsigned i = 0; i < 14; ++i) {
             W[i] = 0;
         }
@@ -195,7 +196,7 @@ int SHA256_digest_with(SHA256_kernel compress, const char* path, std::uint32_t s
     const std::uint64_t bits = total << 3;
     W[14] = static_cast<Word>(bits >> 32);
     W[15] = static_cast<Word>(bits);
-    compress(state, W);
+    kernel(state, W);
     return 0;
 }
 

@@ -40,10 +40,10 @@ __attribute__((target("sha,sse4.1"))) void SHA256_compress_shani(std::uint32_t s
     // msg[i % 4] holds W[4i..4i+3]; from i = 4 on, each group of four words
     // is computed from the four groups before it.
     __m128i msg[4];
-    for (unsigned i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         msg[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(W + 4 * i));
     }
-    for (unsigned i = 0; i < 16; ++i) {
+    for (std::size_t i = 0; i < 16; ++i) {
         if (i >= 4) {
             const __m128i w16 = msg[i % 4];       // W[t-16..t-13]
             const __m128i w12 = msg[(i + 1) % 4]; // W[t-12..t-9]

@@ -36,7 +36,7 @@ Word load_be64(const unsigned char* p)
 void load_words(Word W[80], unsigned count)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(W);
-    for (unsigned i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         W[i] = load_be64(bytes + 8 * i);
     }
 }
@@ -101,8 +101,8 @@ void SHA512_finish_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint6
     // alone, so stale bytes after the data never reach the digest, and set
     // the end marker bit right after them.
     load_words(W, j);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(W);
-    W[j] = load_partial(bytes + 8 * j, tail) | (Word{1} << (63 - 8 * tail));
+    const auto* last = reinterpret_cast<const unsigned char*>(W + j);
+    W[j] = load_partial(last, tail) | (Word{1} << (63 - 8 * tail));
 
     // When the length field no longer fits (r >= 112), this block is
     // compressed as it is and a block of zeros takes the length.

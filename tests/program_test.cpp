@@ -56,6 +56,7 @@ std::string drain(int fd)
 std::vector<char*> pointers(std::vector<std::string>& texts)
 {
     std::vector<char*> list;
+    list.reserve(texts.size() + 1);
     for (auto& text : texts) {
         list.push_back(text.data());
     }

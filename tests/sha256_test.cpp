@@ -27,7 +27,7 @@ TEST(Sha256Engine, OneBlockAbc)
 TEST(Sha256Driver, FilesAroundEveryBoundary)
 {
     const TempDir dir;
-    const auto data = random_bytes(3 * 4096, 12);
+    const auto data = random_bytes(std::size_t{3} * 4096, 12);
     const std::size_t sizes[] = {0,    1,    3,    55,   56,   57,   63,   64,   65,   119,
                                  120,  128,  4095, 4096, 4097, 4151, 4152, 4159, 4160, 8191,
                                  8192, 8193, 8247, 8248, 12287};

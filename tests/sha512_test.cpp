@@ -66,7 +66,7 @@ TEST(Sha512Engine, PublishedVectors)
 // whole words and partial ones), after zero, one and two full blocks.
 TEST(Sha512Engine, EveryLastBlockSizeMatchesLibcrypto)
 {
-    const auto data = random_bytes(3 * 128, 1);
+    const auto data = random_bytes(std::size_t{3} * 128, 1);
     for (std::size_t size = 0; size < data.size(); ++size) {
         const std::vector<unsigned char> message(data.begin(), data.begin() + static_cast<long>(size));
         ASSERT_EQ(engine_hex(message, SHA512_initial, 8), oracle_hex("SHA512", message.data(), size))

@@ -107,7 +107,7 @@ TempDir::~TempDir()
 
 std::string TempDir::write(const std::string& name, const std::vector<unsigned char>& bytes) const
 {
-    const std::string file = path + "/" + name;
+    std::string file = path + "/" + name;
     std::ofstream out(file, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
