@@ -34,9 +34,12 @@ __attribute__((target("avx2"))) void schedule_pair(Word W[80], Word kw[80], unsi
 {
     const __m128i w2 = load(W + t - 2);
     const __m128i w15 = load(W + t - 15);
-    const __m128i s1 = _mm_xor_si128(_mm_xor_si128(rotr<19>(w2), rotr<61>(w2)), _mm_srli_epi64(w2, 6));
-    const __m128i s0 = _mm_xor_si128(_mm_xor_si128(rotr<1>(w15), rotr<8>(w15)), _mm_srli_epi64(w15, 7));
-    const __m128i w = _mm_add_epi64(_mm_add_epi64(s1, load(W + t - 7)), _mm_add_epi64(s0, load(W + t - 16)));
+    const __m128i s1 =
+        _mm_xor_si128(_mm_xor_si128(rotr<19>(w2), rotr<61>(w2)), _mm_srli_epi64(w2, 6));
+    const __m128i s0 =
+        _mm_xor_si128(_mm_xor_si128(rotr<1>(w15), rotr<8>(w15)), _mm_srli_epi64(w15, 7));
+    const __m128i w =
+        _mm_add_epi64(_mm_add_epi64(s1, load(W + t - 7)), _mm_add_epi64(s0, load(W + t - 16)));
     store(W + t, w);
     store(kw + t, _mm_add_epi64(w, load(sha512::K + t)));
 }
@@ -50,7 +53,7 @@ __attribute__((target("avx2,bmi2"))) void SHA512_compress_avx2(std::uint64_t sta
     for (unsigned t = 0; t < 16; t += 2) {
         store(kw + t, _mm_add_epi64(load(W + t), load(sha512::K + t)));
     }
-    sha512::rounds_scheduling_ahead<schedule_pair>(state, W, kw);
+    sha512::rounds_scheduling_ahead<schedule_pair, 2>(state, W, kw);
 }
 
 bool SHA512_avx2_usable()

@@ -1,7 +1,7 @@
-// SHA-512 compression with the message schedule in AVX-512VL vectors (128 bits wide), two words
-// at a time, with single-instruction rotations and three-way XORs, computed two passes
-// ahead of the scalar rounds that use it; the
-// rounds use BMI2's rorx rotations.
+// SHA-512 compression with the message schedule in AVX-512VL vectors (128
+// bits wide), two words at a time, with single-instruction rotations and
+// three-way XORs, computed two passes ahead of the scalar rounds that use it;
+// the rounds use BMI2's rorx rotations.
 #include "sha512_kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -35,21 +35,22 @@ __attribute__((target("avx512vl,avx2"))) void schedule_pair(Word W[80], Word kw[
                                               _mm_srli_epi64(w2, 6), 0x96);
     const __m128i s0 = _mm_ternarylogic_epi64(_mm_ror_epi64(w15, 1), _mm_ror_epi64(w15, 8),
                                               _mm_srli_epi64(w15, 7), 0x96);
-    const __m128i w = _mm_add_epi64(_mm_add_epi64(s1, load(W + t - 7)), _mm_add_epi64(s0, load(W + t - 16)));
+    const __m128i w =
+        _mm_add_epi64(_mm_add_epi64(s1, load(W + t - 7)), _mm_add_epi64(s0, load(W + t - 16)));
     store(W + t, w);
     store(kw + t, _mm_add_epi64(w, load(sha512::K + t)));
 }
 
 } // namespace
 
-__attribute__((target("avx512vl,avx2,bmi2"))) void SHA512_compress_avx512(std::uint64_t state[8],
-                                                                std::uint64_t W[80])
+__attribute__((target("avx512vl,avx2,bmi2"))) void
+SHA512_compress_avx512(std::uint64_t state[8], std::uint64_t W[80])
 {
     alignas(16) Word kw[80];
     for (unsigned t = 0; t < 16; t += 2) {
         store(kw + t, _mm_add_epi64(load(W + t), load(sha512::K + t)));
     }
-    sha512::rounds_scheduling_ahead<schedule_pair>(state, W, kw);
+    sha512::rounds_scheduling_ahead<schedule_pair, 2>(state, W, kw);
 }
 
 bool SHA512_avx512_usable()

@@ -84,17 +84,17 @@ inline void step_fast(Word a, Word b, Word c, Word& d, Word e, Word f, Word g, W
 }
 
 // The rounds of a vector kernel: kw[0..15] hold K + W for the block's own
-// words, and each pass has `schedule_pair` compute W and K + W for the
-// pass after next, two words a call, so that vector and scalar work overlap.
-template <void (*schedule_pair)(Word W[80], Word kw[80], unsigned t)>
+// words, and each pass has `schedule` compute W and K + W for the pass after
+// next, `words_per_call` words a call, so that vector and scalar work overlap.
+template <void (*schedule)(Word W[80], Word kw[80], unsigned t), unsigned words_per_call>
 [[gnu::always_inline]] inline void rounds_scheduling_ahead(Word state[8], Word W[80], Word kw[80])
 {
     Word a = state[0], b = state[1], c = state[2], d = state[3];
     Word e = state[4], f = state[5], g = state[6], h = state[7];
     for (unsigned t = 0; t < 80; t += 8) {
         if (t + 16 < 80) {
-            for (unsigned u = t + 16; u < t + 24; u += 2) {
-                schedule_pair(W, kw, u);
+            for (unsigned u = t + 16; u < t + 24; u += words_per_call) {
+                schedule(W, kw, u);
             }
         }
         step_fast(a, b, c, d, e, f, g, h, kw[t + 0]);
