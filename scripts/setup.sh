@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(cmake g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
           locales dpkg-dev bc
-          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386)
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 g++-multilib
+          qemu-user-static)
 
 # wine32 is an i386 package.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
