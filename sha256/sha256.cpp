@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr unsigned SHA256_stream_buffer = 65536;
+// Bytes of the stream buffer that the driver gives its file.
+constexpr unsigned stream_buffer_size = 65536;
 
 using Word = std::uint32_t;
 using sha256::K;
@@ -117,7 +118,7 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     }
 
     // A large stream buffer turns the 4096-byte reads into few system calls.
-    char stream_buffer[SHA256_stream_buffer];
+    char stream_buffer[stream_buffer_size];
     std::setvbuf(file, stream_buffer, _IOFBF, sizeof stream_buffer);
 
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
