@@ -1,9 +1,29 @@
-// Reading a buffered stream that one thread owns, as fast as the runtime
-// allows. Header only: the engines' drivers call it once per block.
+// Opening and reading the buffered stream of a driver, which one thread
+// owns, as fast as the runtime allows. Header only: the drivers read once
+// per block.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+
+// Bytes of the stream buffer a driver gives its file: large reads from the
+// system whatever the size of the driver's own requests.
+inline constexpr std::size_t platform_stream_buffer_size = 65536;
+
+// Opens `path` for binary reading with buffer[0..size-1] as the stream's
+// buffer, which must outlive the stream. Returns nullptr when there is no
+// path or the file cannot be opened.
+inline std::FILE* platform_open(const char* path, char* buffer, std::size_t size)
+{
+    if (path == nullptr) {
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path, "rb");
+    if (file != nullptr) {
+        std::setvbuf(file, buffer, _IOFBF, size);
+    }
+    return file;
+}
 
 // fread(buffer, 1, size, file): the same bytes, count and error indicator.
 // glibc's fread takes the stream's lock on every call, which costs as much

@@ -10,9 +10,6 @@
 
 namespace {
 
-// Bytes of the stream buffer that the driver gives its file.
-constexpr unsigned stream_buffer_size = 65536;
-
 using Word = std::uint32_t;
 using sha256::K;
 static_assert(sizeof(Word) == 4, "SHA-256 words are 32 bits");
@@ -109,17 +106,11 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = SHA256_initial[i];
     }
-    if (path == nullptr) {
-        return 1;
-    }
-    std::FILE* file = std::fopen(path, "rb");
+    char stream_buffer[platform_stream_buffer_size];
+    std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
-
-    // A large stream buffer turns the 4096-byte reads into few system calls.
-    char stream_buffer[stream_buffer_size];
-    std::setvbuf(file, stream_buffer, _IOFBF, sizeof stream_buffer);
 
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
     // from the read buffer. A piece that ends inside a block (or an empty

@@ -12,9 +12,6 @@ using sha512::Word;
 
 namespace {
 
-// Bytes of the stream buffer that the driver gives its file.
-constexpr unsigned stream_buffer_size = 65536;
-
 // The first `count` bytes at p (0..7) as the most significant bytes of a
 // big-endian word; the bytes after them read as zero.
 Word load_partial(const unsigned char* p, unsigned count)
@@ -142,17 +139,11 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = initial[i];
     }
-    if (path == nullptr) {
-        return 1;
-    }
-    std::FILE* file = std::fopen(path, "rb");
+    char stream_buffer[platform_stream_buffer_size];
+    std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
-
-    // A large stream buffer turns the 128-byte reads into few system calls.
-    char stream_buffer[stream_buffer_size];
-    std::setvbuf(file, stream_buffer, _IOFBF, sizeof stream_buffer);
 
     // Full blocks go straight into W and through the engine; the first short
     // read holds the last bytes of the message.
