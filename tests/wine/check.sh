@@ -51,6 +51,9 @@ else
   build mingw-x86_64 "$work/win64"
   exe_dir="$work/win64"
 fi
+# Let Wine finish setting up its prefix before the first program runs.
+"$wine" wineboot --init </dev/null >/dev/null 2>&1
+wineserver -w
 
 data="$work/data"
 mkdir -p "$data"
@@ -59,10 +62,17 @@ message=$'\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B\x82\xAA\x94\x
 unit=$'\x95\x62'
 
 # Runs one program with standard input from the null device; leaves its
-# output in $out and its status in $status.
+# output in $out and its status in $status. The programs always write
+# something, so no output at all means Wine did not start the program
+# (seen once in many runs): that run is tried once more.
 run() {
-  "$wine" "$exe_dir/$1.exe" "${@:2}" </dev/null >"$work/out" 2>/dev/null
-  status=$?
+  local try
+  for try in 1 2; do
+    "$wine" "$exe_dir/$1.exe" "${@:2}" </dev/null >"$work/out" 2>/dev/null
+    status=$?
+    [[ -s "$work/out" ]] && break
+    echo "note: no output from $1 ${*:2} (status $status), try $try"
+  done
   out=$(od -An -v -tx1 "$work/out" | tr -d ' \n')
 }
 hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
