@@ -1,90 +1,196 @@
 // Linux side of the platform: a pause of our own on the terminal, the
-// monotonic clock, and Shift-JIS texts shown in the locale's character set.
+// monotonic clock, and Japanese texts in the locale's character set.
 #include "platform.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
-#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
-#include <strings.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-// Reads one byte from standard input, retrying when a signal interrupts the
-// wait. Returns the byte, or -1 at end of input or on an error.
-int read_byte()
+constexpr char prompt[] = "Press any key to continue . . . ";
+
+// How long the pause keeps reading after a key's first byte: the rest of a
+// key that sends several bytes (an arrow, a function key, a non-ASCII
+// character) follows within this time, and is taken with it.
+constexpr int key_rest_ms = 50;
+
+// The signals that end the program during the pause; each first puts the
+// terminal back.
+constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+
+// The terminal settings found by the pause, for its signal handler.
+termios settings_to_restore;
+
+extern "C" void restore_terminal_and_end(int signal_number)
 {
-    unsigned char c = 0;
+    // tcsetattr, sigaction and raise are safe in a signal handler. The
+    // signal is blocked here, so the raised one ends the program as soon
+    // as the handler returns, as it would have without the handler.
+    tcsetattr(STDIN_FILENO, TCSANOW, &settings_to_restore);
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    sigemptyset(&default_action.sa_mask);
+    sigaction(signal_number, &default_action, nullptr);
+    raise(signal_number);
+}
+
+// Waits until standard input has something to read, or `timeout_ms` has
+// passed (-1: no limit). True when there is something (or its end).
+bool wait_for_input(int timeout_ms)
+{
+    pollfd watch{STDIN_FILENO, POLLIN, 0};
     for (;;) {
-        const ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n == 1) {
-            return c;
+        const int ready = poll(&watch, 1, timeout_ms);
+        if (ready >= 0) {
+            return ready > 0;
         }
-        if (n < 0 && errno == EINTR) {
-            continue;
+        if (errno != EINTR) {
+            return true; // let the read that follows report the error
         }
-        return -1;
     }
 }
 
-// True when the user's locale (LC_CTYPE from the environment) stores text
-// in Shift-JIS or its Windows variant, code page 932.
+// Reads up to `size` bytes from standard input, waiting for them also when
+// the descriptor is non-blocking, and retrying when a signal interrupts the
+// wait. Returns the count, 0 at end of input, -1 on an error.
+ssize_t read_input(unsigned char* bytes, std::size_t size)
+{
+    for (;;) {
+        const ssize_t n = read(STDIN_FILENO, bytes, size);
+        if (n >= 0) {
+            return n;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            wait_for_input(-1);
+        } else if (errno != EINTR) {
+            return -1;
+        }
+    }
+}
+
+// Takes one key from the terminal, whole: its first byte, then whatever
+// else it sent. Returns the first byte, or -1 at end of input or on an error.
+int take_key()
+{
+    unsigned char first = 0;
+    if (read_input(&first, 1) != 1) {
+        return -1;
+    }
+    unsigned char rest[64];
+    while (wait_for_input(key_rest_ms) && read_input(rest, sizeof rest) > 0) {
+    }
+    return first;
+}
+
+// Installs the terminal-restoring handler for every ending signal that is
+// not ignored, keeping the previous actions in `previous`.
+void guard_terminal(const termios& saved, struct sigaction (&previous)[std::size(ending_signals)])
+{
+    settings_to_restore = saved;
+    struct sigaction guard {};
+    guard.sa_handler = restore_terminal_and_end;
+    sigemptyset(&guard.sa_mask);
+    for (const int signal_number : ending_signals) {
+        sigaddset(&guard.sa_mask, signal_number);
+    }
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+        sigaction(ending_signals[i], nullptr, &previous[i]);
+        if (previous[i].sa_handler != SIG_IGN) {
+            sigaction(ending_signals[i], &guard, nullptr);
+        }
+    }
+}
+
+void unguard_terminal(const struct sigaction (&previous)[std::size(ending_signals)])
+{
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+        sigaction(ending_signals[i], &previous[i], nullptr);
+    }
+}
+
+// True when the user's locale (LC_CTYPE from the environment) stores text in
+// any flavour of Shift-JIS: SHIFT_JIS, SJIS, CP932, WINDOWS-31J, MS_KANJI,
+// SHIFT_JISX0213, ... Names are compared without case, '-' or '_'.
 bool locale_is_shift_jis()
 {
     locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
     if (user == static_cast<locale_t>(nullptr)) {
         return false;
     }
-    const char* codeset = nl_langinfo_l(CODESET, user);
-    bool sjis = false;
-    static constexpr const char* names[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS",
-                                            "CP932",     "WINDOWS-31J", "MS_KANJI"};
-    for (const char* name : names) {
-        if (strcasecmp(codeset, name) == 0) {
-            sjis = true;
+    char name[32];
+    std::size_t length = 0;
+    for (const char* c = nl_langinfo_l(CODESET, user); *c != '\0' && length + 1 < sizeof name; ++c) {
+        if (*c != '-' && *c != '_') {
+            name[length++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
         }
     }
+    name[length] = '\0';
     freelocale(user);
-    return sjis;
+    static constexpr const char* exact[] = {"SJIS", "CP932", "WINDOWS31J", "MSKANJI", "CSSHIFTJIS"};
+    for (const char* candidate : exact) {
+        if (std::strcmp(name, candidate) == 0) {
+            return true;
+        }
+    }
+    return std::strncmp(name, "SHIFTJIS", 8) == 0;
 }
 
 } // namespace
 
+void platform_start()
+{
+    // A reader that has gone makes the write fail with EPIPE, which the
+    // report sees, instead of a SIGPIPE that would end the program.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 void platform_pause()
 {
-    // The prompt, and the report before it, must be visible while we wait.
-    std::fputs("Press any key to continue . . . ", stdout);
-    std::fflush(stdout);
-
     // Not a terminal: one byte or the end of input ends the wait.
     termios saved{};
     if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &saved) != 0) {
-        read_byte();
+        std::fputs(prompt, stdout);
+        std::fflush(stdout);
+        unsigned char byte = 0;
+        read_input(&byte, 1);
         std::fputs("\n", stdout);
         std::fflush(stdout);
         return;
     }
 
-    // A terminal: take one key without Enter and without echo. Signal keys
-    // arrive as plain bytes, so the settings are put back before an
-    // interrupt or quit key takes effect.
+    // A terminal: take one key without Enter and without echo, in settings
+    // made before the prompt shows, so no key pressed at the prompt is
+    // echoed. Signal keys arrive as plain bytes; signals sent otherwise put
+    // the settings back before they end the program.
+    struct sigaction previous[std::size(ending_signals)];
+    guard_terminal(saved, previous);
     termios raw = saved;
     raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-    const int key = read_byte();
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
 
+    std::fputs(prompt, stdout);
+    std::fflush(stdout);
+    const int key = take_key();
+
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    unguard_terminal(previous);
     std::fputs("\n", stdout);
     std::fflush(stdout);
+
+    // Ctrl-C and Ctrl-\ keep their meaning, now that the terminal is back.
     if (key >= 0 && key == saved.c_cc[VINTR] && saved.c_cc[VINTR] != _POSIX_VDISABLE) {
         std::raise(SIGINT);
     } else if (key >= 0 && key == saved.c_cc[VQUIT] && saved.c_cc[VQUIT] != _POSIX_VDISABLE) {
@@ -103,26 +209,7 @@ std::int32_t platform_clock_ms()
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
 }
 
-const char* platform_text(const char* sjis, char* buffer, std::size_t size)
+const char* platform_text(const char* sjis, const char* utf8)
 {
-    if (locale_is_shift_jis() || size == 0) {
-        return sjis;
-    }
-
-    // Any other locale: convert to UTF-8, the common terminal encoding.
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr): iconv's error value
-        return sjis;
-    }
-    char* in = const_cast<char*>(sjis);
-    std::size_t in_left = std::strlen(sjis);
-    char* out = buffer;
-    std::size_t out_left = size - 1;
-    const std::size_t done = iconv(cd, &in, &in_left, &out, &out_left);
-    iconv_close(cd);
-    if (done == static_cast<std::size_t>(-1) || in_left != 0) {
-        return sjis;
-    }
-    *out = '\0';
-    return buffer;
+    return locale_is_shift_jis() ? sjis : utf8;
 }

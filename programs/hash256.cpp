@@ -1,9 +1,11 @@
 // hash256 FILE: prints the path and the SHA-256 digest of the file.
+#include "platform.h"
 #include "report.h"
 #include "sha256.h"
 
 int main(int argc, char* argv[])
 {
+    platform_start();
     const char* path = argc > 1 ? argv[1] : nullptr;
     std::uint32_t state[8];
     const int result = SHA256(path, state);

@@ -6,6 +6,7 @@
 
 int main(int argc, char* argv[])
 {
+    platform_start();
     const char* path = argc > 1 ? argv[1] : nullptr;
     std::uint64_t state[8];
     const std::int32_t start = platform_clock_ms();

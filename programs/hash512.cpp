@@ -1,9 +1,11 @@
 // hash512 FILE: prints the path and the SHA-512 digest of the file.
+#include "platform.h"
 #include "report.h"
 #include "sha512.h"
 
 int main(int argc, char* argv[])
 {
+    platform_start();
     const char* path = argc > 1 ? argv[1] : nullptr;
     std::uint64_t state[8];
     const int result = SHA512(path, state);

@@ -7,16 +7,18 @@
 
 namespace {
 
-// "ファイルエラーが発生しました" in Shift-JIS (code page 932).
-constexpr char file_error_message[] =
+// "ファイルエラーが発生しました": the stored Shift-JIS bytes (code page 932)
+// and the UTF-8 form, for consoles that use it.
+constexpr char file_error_sjis[] =
     "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B"
     "\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+constexpr char file_error_utf8[] =
+    "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"
+    "\xE3\x81\x8C\xE7\x99\xBA\xE7\x94\x9F\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F";
 
-// A line end, the seconds, and "秒" in Shift-JIS.
-constexpr char seconds_format[] = "\n%f\x95\x62";
-
-// Room for a stored text converted to UTF-8 (at most 3 bytes a character).
-constexpr unsigned text_room = 2 * sizeof(file_error_message);
+// A line end, the seconds, and "秒", in Shift-JIS and in UTF-8.
+constexpr char seconds_sjis[] = "\n%f\x95\x62";
+constexpr char seconds_utf8[] = "\n%f\xE7\xA7\x92";
 
 void write_path(const char* path)
 {
@@ -46,15 +48,13 @@ void report_seconds(std::int32_t ticks)
 {
     // The tick count is divided as a float by 1000.0f and printed as a double.
     const float seconds = static_cast<float>(ticks) / 1000.0F;
-    char text[text_room];
-    std::printf(platform_text(seconds_format, text, sizeof text), static_cast<double>(seconds));
+    std::printf(platform_text(seconds_sjis, seconds_utf8), static_cast<double>(seconds));
 }
 
 void report_file_error()
 {
     // The message holds no conversion, so fputs writes what printf would.
-    char text[text_room];
-    std::fputs(platform_text(file_error_message, text, sizeof text), stdout);
+    std::fputs(platform_text(file_error_sjis, file_error_utf8), stdout);
 }
 
 int report_close(int result)

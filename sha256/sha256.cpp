@@ -106,7 +106,10 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = SHA256_initial[i];
     }
-    char stream_buffer[platform_stream_buffer_size];
+    // The buffers are the driver's own storage, not the stack, so the
+    // programs run on small stacks too.
+    static char stream_buffer[platform_stream_buffer_size];
+    static unsigned char buffer[4096];
     std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
@@ -115,7 +118,6 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
     // from the read buffer. A piece that ends inside a block (or an empty
     // read) ends the input; its last bytes stay converted in W.
-    unsigned char buffer[4096];
     Word W[64];
     std::uint64_t total = 0;
     int remaining = 0;

@@ -139,7 +139,9 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = initial[i];
     }
-    char stream_buffer[platform_stream_buffer_size];
+    // The stream's buffer is the driver's own storage, not the stack, so the
+    // programs run on small stacks too.
+    static char stream_buffer[platform_stream_buffer_size];
     std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;

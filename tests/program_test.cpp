@@ -6,10 +6,16 @@
 #include <csignal>
 #include <cstdlib>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/syscall.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
@@ -29,6 +35,7 @@ const std::string message_sjis =
 
 struct Outcome {
     std::string out;
+    std::string err;
     int status; // exit status, or 128 + signal number
 };
 
@@ -37,19 +44,36 @@ int decode(int wait_status)
     return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
 }
 
-// Reads everything from fd until end of input or a 20 s silence.
+// Reads everything from the descriptors in `fds` into `texts` until each
+// has ended, or nothing came for 20 s.
+void drain(const std::vector<int>& fds, std::vector<std::string*> texts)
+{
+    std::vector<pollfd> watch;
+    for (const int fd : fds) {
+        watch.push_back({fd, POLLIN, 0});
+    }
+    std::size_t open_count = fds.size();
+    char chunk[4096];
+    while (open_count > 0 && poll(watch.data(), watch.size(), 20000) > 0) {
+        for (std::size_t i = 0; i < watch.size(); ++i) {
+            if (watch[i].fd < 0 || watch[i].revents == 0) {
+                continue;
+            }
+            const ssize_t n = read(watch[i].fd, chunk, sizeof chunk);
+            if (n <= 0) {
+                watch[i].fd = -1;
+                --open_count;
+            } else {
+                texts[i]->append(chunk, static_cast<std::size_t>(n));
+            }
+        }
+    }
+}
+
 std::string drain(int fd)
 {
     std::string text;
-    char chunk[4096];
-    pollfd watch{fd, POLLIN, 0};
-    while (poll(&watch, 1, 20000) > 0) {
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n <= 0) {
-            break;
-        }
-        text.append(chunk, static_cast<std::size_t>(n));
-    }
+    drain({fd}, {&text});
     return text;
 }
 
@@ -64,42 +88,77 @@ std::vector<char*> pointers(std::vector<std::string>& texts)
     return list;
 }
 
-// Standard streams a program can be started with.
-enum class Streams { usual, stdin_closed, stdout_closed };
+// The sanitizers' settings of the test run reach the programs too, whatever
+// environment a test gives them.
+std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
+{
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) {
+            env.push_back(std::string(name) + "=" + value);
+        }
+    }
+    return env;
+}
+
+// How a program can be started: as usual, with standard input or output
+// closed, with standard output a pipe whose reader has gone, or on a 32 KiB
+// stack.
+enum class Streams { usual, stdin_closed, stdout_closed, reader_gone, small_stack };
 
 // Runs `args` (program first) with standard input from /dev/null, the given
-// environment only, and standard output into a pipe, or into `out_path`;
-// `streams` can start it with standard input or output closed instead.
+// environment only, standard output into a pipe, or into `out_path`, and
+// standard error into a pipe; `streams` can start it with standard input or
+// output closed instead. `during(pid)` runs while the program does. The
+// programs never write to standard error: that is checked here, for every run.
 Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
-            const char* out_path = nullptr, Streams streams = Streams::usual)
+            const char* out_path = nullptr, Streams streams = Streams::usual,
+            const std::function<void(pid_t)>& during = nullptr)
 {
-    int pipe_fds[2];
-    if (pipe(pipe_fds) != 0) {
+    int out_pipe[2];
+    int err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    env = with_sanitizer_options(env);
     const pid_t pid = fork();
     if (pid == 0) {
         const int in = open("/dev/null", O_RDONLY);
-        const int out = out_path != nullptr ? open(out_path, O_WRONLY) : pipe_fds[1];
+        const int out = out_path != nullptr ? open(out_path, O_WRONLY) : out_pipe[1];
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
-        close(pipe_fds[0]);
-        close(pipe_fds[1]);
-        close(in);
+        dup2(err_pipe[1], STDERR_FILENO);
+        for (const int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1], in}) {
+            close(fd);
+        }
         if (streams == Streams::stdin_closed) {
             close(STDIN_FILENO);
         } else if (streams == Streams::stdout_closed) {
             close(STDOUT_FILENO);
+        } else if (streams == Streams::reader_gone) {
+            int gone[2];
+            if (pipe(gone) != 0 || close(gone[0]) != 0 || dup2(gone[1], STDOUT_FILENO) < 0) {
+                _exit(126);
+            }
+        } else if (streams == Streams::small_stack) {
+            const rlimit stack{32 * 1024, 32 * 1024};
+            setrlimit(RLIMIT_STACK, &stack);
         }
         execve(args[0].c_str(), pointers(args).data(), pointers(env).data());
         _exit(127);
     }
-    close(pipe_fds[1]);
-    Outcome outcome{drain(pipe_fds[0]), 0};
-    close(pipe_fds[0]);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (during) {
+        during(pid);
+    }
+    Outcome outcome{"", "", 0};
+    drain({out_pipe[0], err_pipe[0]}, {&outcome.out, &outcome.err});
+    close(out_pipe[0]);
+    close(err_pipe[0]);
     int status = 0;
     waitpid(pid, &status, 0);
     outcome.status = decode(status);
+    EXPECT_EQ(outcome.err, "") << "standard error of " << args[0];
     return outcome;
 }
 
@@ -210,7 +269,7 @@ protected:
     static void SetUpTestSuite()
     {
         dir = new TempDir;
-        for (const char* charmap : {"SHIFT_JIS", "WINDOWS-31J"}) {
+        for (const char* charmap : charmaps) {
             const std::string command = std::string("localedef --no-warnings=ascii -c -i ja_JP -f ")
                                         + charmap + " " + dir->path + "/ja_JP." + charmap
                                         + " >/dev/null 2>&1";
@@ -219,6 +278,7 @@ protected:
     }
     static void TearDownTestSuite() { delete dir; }
     static TempDir* dir;
+    static constexpr const char* charmaps[] = {"SHIFT_JIS", "WINDOWS-31J", "SHIFT_JISX0213"};
 };
 TempDir* Locales::dir = nullptr;
 
@@ -227,19 +287,136 @@ TEST_F(Locales, MessageAndUnitFollowTheCharacterSet)
     const std::string missing = dir->path + "/missing";
     const std::string path = dir->write("data", random_bytes(50, 10));
     const std::string sjis_unit = "\x95\x62";
-    for (const char* charmap : {"SHIFT_JIS", "WINDOWS-31J"}) {
+    for (const char* charmap : charmaps) {
         const std::string locale = std::string("ja_JP.") + charmap;
         const std::vector<std::string> env = {"LOCPATH=" + dir->path, "LC_ALL=" + locale};
         ASSERT_EQ(access((dir->path + "/" + locale).c_str(), F_OK), 0) << "localedef made no " << locale;
-        EXPECT_EQ(run({HASH512_PATH, missing}, env).out, failure(message_sjis)) << locale;
-        EXPECT_EQ(run({HASH256_PATH}, env).out, failure(message_sjis)) << locale;
+        const Outcome missing_file = run({HASH512_PATH, missing}, env);
+        EXPECT_EQ(missing_file.status, 1);
+        EXPECT_EQ(missing_file.out, failure(message_sjis)) << locale;
         const Outcome timed = run({HASH384_PATH, path}, env);
+        EXPECT_EQ(timed.status, 0);
         EXPECT_NE(timed.out, without_seconds(timed.out, sjis_unit)) << locale;
     }
-    EXPECT_EQ(run({HASH384_PATH, missing}, {"LANG=C.UTF-8"}).out, failure(message_utf8));
+    const Outcome missing_file = run({HASH256_PATH, missing}, {"LANG=C.UTF-8"});
+    EXPECT_EQ(missing_file.status, 1);
+    EXPECT_EQ(missing_file.out, failure(message_utf8));
     const Outcome timed = run({HASH384_PATH, path}, {"LANG=C.UTF-8"});
+    EXPECT_EQ(timed.status, 0);
     EXPECT_NE(timed.out, without_seconds(timed.out, "秒"));
 }
+
+namespace {
+
+// Settings of a terminal as a shell leaves it: line mode, echo, signal keys.
+termios shell_terminal()
+{
+    termios settings{};
+    cfmakeraw(&settings);
+    settings.c_lflag |= ICANON | ECHO | ISIG;
+    settings.c_oflag |= OPOST | ONLCR;
+    settings.c_cc[VINTR] = 3;
+    settings.c_cc[VMIN] = 1;
+    return settings;
+}
+
+// How hash512 is started on its terminal: as it is; with standard input in
+// non-blocking mode; or under a parent that, once the program has ended,
+// exits 99 when the program left input unread on the terminal.
+enum class Launch { plain, nonblocking_input, count_leftover };
+
+// Starts hash512 on `path` with a new pseudo-terminal (in `settings`) as its
+// controlling terminal and standard streams; `master` is the other side.
+pid_t start_on_terminal(const std::string& path, Launch launch, int& master)
+{
+    termios settings = shell_terminal();
+    const pid_t pid = forkpty(&master, nullptr, &settings, nullptr);
+    if (pid != 0) {
+        return pid;
+    }
+    if (launch == Launch::nonblocking_input) {
+        fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+    }
+    const pid_t program = launch == Launch::count_leftover ? fork() : 0;
+    if (program == 0) {
+        execl(HASH512_PATH, HASH512_PATH, path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(program, &status, 0);
+    // Out of line mode, input that was left is readable at once.
+    termios now{};
+    tcgetattr(STDIN_FILENO, &now);
+    now.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+    now.c_cc[VMIN] = 0;
+    now.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &now);
+    char rest[64];
+    _exit(read(STDIN_FILENO, rest, sizeof rest) > 0 ? 99 : decode(status));
+}
+
+// Reads the terminal's output into `seen` until the prompt has shown.
+bool wait_for_prompt(int master, std::string& seen)
+{
+    char chunk[256];
+    pollfd watch{master, POLLIN, 0};
+    while (seen.find(prompt) == std::string::npos && poll(&watch, 1, 20000) > 0) {
+        const ssize_t n = read(master, chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(chunk, static_cast<std::size_t>(n));
+    }
+    return seen.find(prompt) != std::string::npos;
+}
+
+// The rest of a terminal run: everything written after the prompt, the
+// exit status, and the terminal's settings once the program has ended.
+struct TerminalEnd {
+    std::string after_prompt;
+    int status;
+    termios settings;
+};
+
+TerminalEnd finish_on_terminal(pid_t pid, int master, std::string seen)
+{
+    seen += drain(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    TerminalEnd end{seen.substr(seen.find(prompt) + prompt.size()), decode(status), {}};
+    tcgetattr(master, &end.settings);
+    close(master);
+    return end;
+}
+
+void expect_settings_restored(const termios& after)
+{
+    const termios before = shell_terminal();
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
+}
+
+// True once `pid` sleeps in poll(), as a program waiting for input does;
+// false when it ended first (it is then reaped, its status in `status`).
+bool wait_until_polling(pid_t pid, int& status)
+{
+    const std::string file = "/proc/" + std::to_string(pid) + "/syscall";
+    for (int tries = 0; tries < 2000; ++tries) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return false;
+        }
+        std::ifstream in(file);
+        long number = -1;
+        if (in >> number && (number == SYS_poll || number == SYS_ppoll)) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+} // namespace
 
 // On a terminal the pause takes one key without echo and puts the settings
 // back, also when the key is Ctrl-C (which then interrupts the program).
@@ -248,49 +425,78 @@ TEST(Pause, TakesOneKeyOnATerminalAndRestoresIt)
     const TempDir dir;
     const std::string path = dir.write("data", random_bytes(10, 11));
     for (const char key : {'k', '\x03'}) {
-        termios settings{};
-        cfmakeraw(&settings);
-        settings.c_lflag |= ICANON | ECHO | ISIG;
-        settings.c_oflag |= OPOST | ONLCR;
-        settings.c_cc[VINTR] = 3;
-        settings.c_cc[VMIN] = 1;
         int master = -1;
-        const pid_t pid = forkpty(&master, nullptr, &settings, nullptr);
+        const pid_t pid = start_on_terminal(path, Launch::plain, master);
         ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            execl(HASH512_PATH, HASH512_PATH, path.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        // Wait for the prompt, then press the key.
         std::string seen;
-        char chunk[256];
-        pollfd watch{master, POLLIN, 0};
-        while (seen.find(prompt) == std::string::npos && poll(&watch, 1, 20000) > 0) {
-            const ssize_t n = read(master, chunk, sizeof chunk);
-            if (n <= 0) {
-                break;
-            }
-            seen.append(chunk, static_cast<std::size_t>(n));
-        }
-        ASSERT_NE(seen.find(prompt), std::string::npos) << seen;
+        ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
         termios waiting{};
         tcgetattr(master, &waiting);
         EXPECT_EQ(waiting.c_lflag & (ICANON | ECHO), 0U) << "the wait needs no Enter and echoes nothing";
         ASSERT_EQ(write(master, &key, 1), 1);
 
-        seen += drain(master);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        termios after{};
-        tcgetattr(master, &after);
-        close(master);
-
-        EXPECT_EQ(decode(status), key == 'k' ? 0 : 128 + SIGINT);
-        EXPECT_EQ(seen.substr(seen.find(prompt) + prompt.size()), "\r\n") << "the key was echoed";
-        EXPECT_EQ(after.c_lflag, settings.c_lflag);
-        EXPECT_EQ(after.c_iflag, settings.c_iflag);
-        EXPECT_EQ(after.c_cc[VMIN], settings.c_cc[VMIN]);
+        const TerminalEnd end = finish_on_terminal(pid, master, seen);
+        EXPECT_EQ(end.status, key == 'k' ? 0 : 128 + SIGINT);
+        EXPECT_EQ(end.after_prompt, "\r\n") << "the key was echoed";
+        expect_settings_restored(end.settings);
     }
+}
+
+// A key that sends several bytes (an arrow, a function key, a non-ASCII
+// character) is taken whole: nothing of it is left for the shell.
+TEST(Pause, TakesEveryByteOfAKey)
+{
+    const TempDir dir;
+    const std::string path = dir.write("data", random_bytes(10, 12));
+    for (const std::string key : {"\x1b[A", "\x1b[15~", "\xc3\xa9"}) {
+        int master = -1;
+        const pid_t pid = start_on_terminal(path, Launch::count_leftover, master);
+        ASSERT_GE(pid, 0);
+        std::string seen;
+        ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+        ASSERT_EQ(write(master, key.data(), key.size()), static_cast<ssize_t>(key.size()));
+        const TerminalEnd end = finish_on_terminal(pid, master, seen);
+        EXPECT_EQ(end.status, 0) << "99: part of the key was left unread";
+        EXPECT_EQ(end.after_prompt, "\r\n");
+    }
+}
+
+// A signal that ends the program during the pause, sent from elsewhere,
+// first puts the terminal's settings back.
+TEST(Pause, EndingSignalsRestoreTheTerminal)
+{
+    const TempDir dir;
+    const std::string path = dir.write("data", random_bytes(10, 13));
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+        int master = -1;
+        const pid_t pid = start_on_terminal(path, Launch::plain, master);
+        ASSERT_GE(pid, 0);
+        std::string seen;
+        ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+        ASSERT_EQ(kill(pid, signal_number), 0);
+        const TerminalEnd end = finish_on_terminal(pid, master, seen);
+        EXPECT_EQ(end.status, 128 + signal_number);
+        expect_settings_restored(end.settings);
+    }
+}
+
+// A terminal left in non-blocking mode still makes the pause wait for a key.
+TEST(Pause, WaitsOnANonBlockingTerminal)
+{
+    const TempDir dir;
+    const std::string path = dir.write("data", random_bytes(10, 14));
+    int master = -1;
+    const pid_t pid = start_on_terminal(path, Launch::nonblocking_input, master);
+    ASSERT_GE(pid, 0);
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    int status = 0;
+    ASSERT_TRUE(wait_until_polling(pid, status)) << "ended without a key, status " << decode(status);
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(pid, master, seen);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.after_prompt, "\r\n");
+    expect_settings_restored(end.settings);
 }
 
 // Whatever the shell, file system or caller hands the programs ends in a
@@ -354,21 +560,45 @@ TEST(Hostile, UnopenablePathsShowTheMessage)
     }
 }
 
+// How far `pid` has read the file at `path`: the offset of the descriptor it
+// has open on it, or -1 while it has none.
+long long read_offset(pid_t pid, const std::string& path)
+{
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error)) {
+        std::error_code link_error;
+        if (std::filesystem::read_symlink(entry.path(), link_error).string() != path) {
+            continue;
+        }
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string());
+        std::string field;
+        long long offset = -1;
+        info >> field >> offset; // "pos: N"
+        return offset;
+    }
+    return -1;
+}
+
 // A file cut short while it is read: a digest of what was read, or the
-// message, never a crash or a hang.
+// message, never a crash or a hang. The cut comes once the program has
+// started reading.
 TEST(Hostile, FileShrinkingWhileRead)
 {
     const TempDir dir;
     const std::string path = dir.write("shrinking", random_bytes(64 << 20, 16));
     for (const Program& program : programs) {
-        const pid_t cutter = fork();
-        if (cutter == 0) {
-            usleep(2000);
-            _exit(truncate(path.c_str(), 1000) == 0 ? 0 : 1);
-        }
-        const Outcome outcome = run({program.exe, path});
-        int status = 0;
-        waitpid(cutter, &status, 0);
+        const auto cut_while_reading = [&](pid_t pid) {
+            for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
+                siginfo_t ended{};
+                if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0
+                    && ended.si_pid == pid) {
+                    break; // it ended before we saw it read
+                }
+            }
+            EXPECT_EQ(truncate(path.c_str(), 1000), 0);
+        };
+        const Outcome outcome = run({program.exe, path}, {}, nullptr, Streams::usual, cut_while_reading);
         ASSERT_EQ(truncate(path.c_str(), 64 << 20), 0);
         const std::string out = without_seconds(outcome.out, "秒");
         const std::size_t digits = std::string(program.digest) == "SHA384" ? 96 : std::string(program.digest) == "SHA256" ? 64 : 128;
@@ -396,5 +626,20 @@ TEST(Hostile, ClosedStandardStreams)
         EXPECT_EQ(without_seconds(no_input.out, "秒"), report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
         EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::stdout_closed).status, 2) << program.exe;
         EXPECT_EQ(run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::stdout_closed).status, 1);
+        EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::reader_gone).status, 2) << program.exe;
+        EXPECT_EQ(run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::reader_gone).status, 1);
+    }
+}
+
+// The programs need little stack: their buffers are not on it.
+TEST(Hostile, SmallStack)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(10000, 18);
+    const std::string path = dir.write("data", bytes);
+    for (const Program& program : programs) {
+        const Outcome outcome = run({program.exe, path}, {}, nullptr, Streams::small_stack);
+        EXPECT_EQ(outcome.status, 0) << program.exe;
+        EXPECT_EQ(without_seconds(outcome.out, "秒"), report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
     }
 }
