@@ -10,6 +10,12 @@
 // system whatever the size of the driver's own requests.
 inline constexpr std::size_t platform_stream_buffer_size = 65536;
 
+#if defined(_WIN32)
+// Windows: fopen(path, "rb"), except that the program's own argument opens
+// by its wide-character name where the ANSI code page cannot spell it.
+std::FILE* platform_fopen(const char* path);
+#endif
+
 // Opens `path` for binary reading with buffer[0..size-1] as the stream's
 // buffer, which must outlive the stream. Returns nullptr when there is no
 // path or the file cannot be opened.
@@ -18,7 +24,11 @@ inline std::FILE* platform_open(const char* path, char* buffer, std::size_t size
     if (path == nullptr) {
         return nullptr;
     }
+#if defined(_WIN32)
+    std::FILE* file = platform_fopen(path);
+#else
     std::FILE* file = std::fopen(path, "rb");
+#endif
     if (file != nullptr) {
         std::setvbuf(file, buffer, _IOFBF, size);
     }

@@ -51,9 +51,13 @@ else
   build mingw-x86_64 "$work/win64"
   exe_dir="$work/win64"
 fi
-# Let Wine finish setting up its prefix before the first program runs.
+# Let Wine finish setting up its prefix, then keep one wineserver running
+# for all the runs below (ended when the script ends): a program started
+# while the last one's server shuts down can otherwise fail to start.
 "$wine" wineboot --init </dev/null >/dev/null 2>&1
 wineserver -w
+wineserver -p
+trap 'wineserver -k 2>/dev/null' EXIT
 
 data="$work/data"
 mkdir -p "$data"
@@ -61,18 +65,13 @@ cd "$data" || exit 1
 message=$'\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD'
 unit=$'\x95\x62'
 
-# Runs one program with standard input from the null device; leaves its
-# output in $out and its status in $status. The programs always write
-# something, so no output at all means Wine did not start the program
-# (seen once in many runs): that run is tried once more.
+# Runs one program with standard input from the null device, and the
+# variables in wine_env set; leaves its output in $out and its status in
+# $status.
+wine_env=()
 run() {
-  local try
-  for try in 1 2; do
-    "$wine" "$exe_dir/$1.exe" "${@:2}" </dev/null >"$work/out" 2>/dev/null
-    status=$?
-    [[ -s "$work/out" ]] && break
-    echo "note: no output from $1 ${*:2} (status $status), try $try"
-  done
+  env "${wine_env[@]}" "$wine" "$exe_dir/$1.exe" "${@:2}" </dev/null >"$work/out" 2>/dev/null
+  status=$?
   out=$(od -An -v -tx1 "$work/out" | tr -d ' \n')
 }
 hex() { printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n'; }
@@ -128,6 +127,37 @@ mkdir -p glob && printf 'abc' >glob/only-match.txt
 (cd glob && run hash256 'only-*.txt'
  [[ $status == 0 && "$out" == "$(hex only-match.txt)$crlf$crlf$(hex "$(sha256sum only-match.txt | cut -d' ' -f1)")"* ]]) &&
   pass || fail "wildcard argument: $out"
+
+# Names that the ANSI code page cannot spell open by their wide-character
+# name, under the Japanese (932) and the Western (1252) code page, which Wine
+# takes from the locale. "cafe.bin", the best-fit spelling of "café.bin",
+# must not stand in for it. The first line shows the name in the code page
+# (and the pause speaks its language, so its prompt is not checked here).
+locales="$work/locales"
+mkdir -p "$locales" names
+localedef --no-warnings=ascii -c -i ja_JP -f UTF-8 "$locales/ja_JP.UTF-8" >/dev/null 2>&1
+localedef --no-warnings=ascii -c -i en_US -f UTF-8 "$locales/en_US.UTF-8" >/dev/null 2>&1
+names=(café.bin 日本語.bin 한국어.bin 😀.bin)
+(cd names && printf 'other' >cafe.bin && for name in "${names[@]}"; do head -c 1000 ../random >"$name"; done)
+digest=$(head -c 1000 random | sha256sum | cut -d' ' -f1)
+declare -A shown=([ja_JP.UTF-8]="日本語.bin $(hex $'\x93\xfa\x96\x7b\x8c\xea.bin')"
+                  [en_US.UTF-8]="café.bin $(hex $'caf\xe9.bin')")
+cd names || exit 1
+for locale in ja_JP.UTF-8 en_US.UTF-8; do
+  wine_env=(LOCPATH="$locales" LC_ALL="$locale")
+  for name in "${names[@]}"; do
+    run hash256 "$name"
+    [[ $status == 0 && "$out" == *"$crlf$crlf$(hex "$digest")$crlf$crlf"* ]] &&
+      pass || fail "$locale $name: status $status, output $out"
+    if [[ "$name" == "${shown[$locale]%% *}" ]]; then
+      [[ "$out" == "${shown[$locale]#* }$crlf"* ]] && pass || fail "$locale: $name not shown in the code page: $out"
+    fi
+  done
+  run hash256 없음.bin
+  [[ $status == 1 && "$out" == "$(hex "$message")$crlf$crlf"* ]] && pass || fail "$locale: missing file: $out"
+done
+wine_env=()
+cd "$data" || exit 1
 
 # Over 4 GiB: the byte total must not wrap at 32 bits.
 printf 'head' >big && truncate -s $((4 * 1024 * 1024 * 1024 + 77)) big &&
