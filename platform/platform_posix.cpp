@@ -1,6 +1,7 @@
 // Linux side of the platform: a pause of our own on the terminal, the
 // monotonic clock, and Japanese texts in the locale's character set.
 #include "platform.h"
+#include "progress.h"
 
 #include <cctype>
 #include <cerrno>
@@ -13,6 +14,7 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -212,4 +214,18 @@ std::int32_t platform_clock_ms()
 const char* platform_text(const char* sjis, const char* utf8)
 {
     return locale_is_shift_jis() ? sjis : utf8;
+}
+
+bool platform_stderr_is_terminal()
+{
+    return isatty(STDERR_FILENO) != 0;
+}
+
+std::int64_t platform_file_size(std::FILE* file)
+{
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.st_size);
 }

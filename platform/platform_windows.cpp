@@ -3,6 +3,7 @@
 // the argument's file opened by its wide-character name where the ANSI code
 // page cannot spell it.
 #include "platform.h"
+#include "progress.h"
 #include "stream.h"
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <cwchar>
 
+#include <sys/stat.h>
 #include <windows.h>
 
 // Asks the mingw start-up code to expand wildcards in the command line, as
@@ -90,4 +92,21 @@ std::int32_t platform_clock_ms()
 const char* platform_text(const char* sjis, const char* /*utf8*/)
 {
     return sjis;
+}
+
+bool platform_stderr_is_terminal()
+{
+    // A console, not a file, pipe or the NUL device (which _isatty takes
+    // for a terminal).
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::int64_t platform_file_size(std::FILE* file)
+{
+    struct _stati64 info {};
+    if (_fstati64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(info.st_size);
 }

@@ -8,7 +8,7 @@
 # Any failure stops the run with a non-zero status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-fuzz_runs=${FUZZ_RUNS:-200000}
+fuzz_runs=${FUZZ_RUNS:-60000}
 
 bash scripts/setup.sh
 

@@ -3,6 +3,7 @@
 
 #include "sha256_constants.h"
 #include "sha256_kernels.h"
+#include "progress.h"
 #include "stream.h"
 
 #include <cstddef>
@@ -118,6 +119,8 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
     // from the read buffer. A piece that ends inside a block (or an empty
     // read) ends the input; its last bytes stay converted in W.
+    platform_progress progress{};
+    platform_progress_start(progress, file);
     Word W[64];
     std::uint64_t total = 0;
     int remaining = 0;
@@ -140,7 +143,9 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
         if (remaining != 0) {
             break;
         }
+        platform_progress_update(progress, total);
     }
+    platform_progress_end(progress);
 
     // A read error also ended the loops; nothing is padded then.
     if (std::ferror(file) != 0) {

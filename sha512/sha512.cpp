@@ -3,6 +3,7 @@
 
 #include "sha512_kernels.h"
 #include "sha512_rounds.h"
+#include "progress.h"
 #include "stream.h"
 
 #include <cstddef>
@@ -149,6 +150,8 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
 
     // Full blocks go straight into W and through the engine; the first short
     // read holds the last bytes of the message.
+    platform_progress progress{};
+    platform_progress_start(progress, file);
     Word W[80];
     std::uint64_t total = 0;
     for (;;) {
@@ -158,8 +161,10 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
             break;
         }
         SHA512_process_with(kernel, state, W);
+        platform_progress_update(progress, total);
     }
     SHA512_finish_with(kernel, state, W, total);
+    platform_progress_end(progress);
 
     // A read error also ended the loop above; the stream remembers it.
     const int failed = std::ferror(file) != 0 ? 1 : 0;

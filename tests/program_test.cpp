@@ -23,6 +23,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <openssl/evp.h>
+
 #include "support.h"
 
 namespace {
@@ -101,22 +103,30 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 }
 
 // How a program can be started: as usual, with standard input or output
-// closed, with standard output a pipe whose reader has gone, or on a 32 KiB
-// stack.
-enum class Streams { usual, stdin_closed, stdout_closed, reader_gone, small_stack };
+// closed, with standard output a pipe whose reader has gone, on a 32 KiB
+// stack, or with standard error a terminal.
+enum class Streams { usual, stdin_closed, stdout_closed, reader_gone, small_stack, stderr_terminal };
+
+// Runs while the program does, with its pid, the descriptor its standard
+// error is read from, and the text read from it so far, to add to.
+using During = std::function<void(pid_t pid, int err_fd, std::string& err)>;
 
 // Runs `args` (program first) with standard input from /dev/null, the given
 // environment only, standard output into a pipe, or into `out_path`, and
 // standard error into a pipe; `streams` can start it with standard input or
-// output closed instead. `during(pid)` runs while the program does. The
-// programs never write to standard error: that is checked here, for every run.
+// output closed instead, and so on. The programs write nothing to standard
+// error but the progress line on a terminal: that is checked here, for
+// every other run.
 Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
             const char* out_path = nullptr, Streams streams = Streams::usual,
-            const std::function<void(pid_t)>& during = nullptr)
+            const During& during = nullptr)
 {
     int out_pipe[2];
     int err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) {
+    const bool err_ok = streams == Streams::stderr_terminal
+                            ? openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr) == 0
+                            : pipe(err_pipe) == 0;
+    if (pipe(out_pipe) != 0 || !err_ok) {
         throw std::runtime_error("pipe failed");
     }
     env = with_sanitizer_options(env);
@@ -148,17 +158,19 @@ Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
     }
     close(out_pipe[1]);
     close(err_pipe[1]);
-    if (during) {
-        during(pid);
-    }
     Outcome outcome{"", "", 0};
+    if (during) {
+        during(pid, err_pipe[0], outcome.err);
+    }
     drain({out_pipe[0], err_pipe[0]}, {&outcome.out, &outcome.err});
     close(out_pipe[0]);
     close(err_pipe[0]);
     int status = 0;
     waitpid(pid, &status, 0);
     outcome.status = decode(status);
-    EXPECT_EQ(outcome.err, "") << "standard error of " << args[0];
+    if (streams != Streams::stderr_terminal) {
+        EXPECT_EQ(outcome.err, "") << "standard error of " << args[0];
+    }
     return outcome;
 }
 
@@ -588,7 +600,7 @@ TEST(Hostile, FileShrinkingWhileRead)
     const TempDir dir;
     const std::string path = dir.write("shrinking", random_bytes(64 << 20, 16));
     for (const Program& program : programs) {
-        const auto cut_while_reading = [&](pid_t pid) {
+        const auto cut_while_reading = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
             for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
                 siginfo_t ended{};
                 if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0
@@ -642,4 +654,114 @@ TEST(Hostile, SmallStack)
         EXPECT_EQ(outcome.status, 0) << program.exe;
         EXPECT_EQ(without_seconds(outcome.out, "秒"), report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
     }
+}
+
+namespace {
+
+// What a terminal shows on the line that `text` (with no line end) was
+// written to: carriage returns go back to its start, characters overwrite.
+std::string shown_line(const std::string& text)
+{
+    std::string line;
+    std::size_t column = 0;
+    for (const char c : text) {
+        if (c == '\r') {
+            column = 0;
+            continue;
+        }
+        if (column == line.size()) {
+            line += c;
+        } else {
+            line[column] = c;
+        }
+        ++column;
+    }
+    return line;
+}
+
+bool blank(const std::string& line)
+{
+    return line.find_first_not_of(' ') == std::string::npos;
+}
+
+} // namespace
+
+// A long run on a file of known size shows the share done on a terminal,
+// and leaves nothing of it there; with standard error a pipe, nothing is
+// written to it. Standard output is the exact report either way.
+TEST(Progress, ShownOnATerminalOnlyAndErased)
+{
+    const TempDir dir;
+    const std::string path = dir.path + "/sparse";
+    constexpr off_t size = off_t{2} << 30; // over a second's work for any SHA-512 kernel of ours
+    ASSERT_EQ(truncate(dir.write("sparse", {}).c_str(), size), 0);
+    const std::vector<unsigned char> zeros(1 << 20, 0);
+    std::string expected;
+    {
+        // SHA-512 of those zeros, from libcrypto's streaming interface.
+        EVP_MD_CTX* context = EVP_MD_CTX_new();
+        EVP_DigestInit_ex(context, EVP_sha512(), nullptr);
+        for (off_t done = 0; done < size; done += static_cast<off_t>(zeros.size())) {
+            EVP_DigestUpdate(context, zeros.data(), zeros.size());
+        }
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(context, md, &length);
+        EVP_MD_CTX_free(context);
+        char digits[3];
+        for (unsigned i = 0; i < length; ++i) {
+            std::snprintf(digits, sizeof digits, "%02x", md[i]);
+            expected += digits;
+        }
+    }
+
+    const Outcome on_terminal = run({HASH512_PATH, path}, {}, nullptr, Streams::stderr_terminal);
+    EXPECT_EQ(on_terminal.status, 0);
+    EXPECT_EQ(on_terminal.out, report(path, expected));
+    EXPECT_NE(on_terminal.err.find('%'), std::string::npos) << on_terminal.err;
+    EXPECT_NE(on_terminal.err.find(" GiB"), std::string::npos) << on_terminal.err;
+    EXPECT_TRUE(blank(shown_line(on_terminal.err))) << "left on the screen: " << shown_line(on_terminal.err);
+
+    const Outcome on_pipe = run({HASH512_PATH, path}); // checks that standard error stays empty
+    EXPECT_EQ(on_pipe.status, 0);
+    EXPECT_EQ(on_pipe.out, report(path, expected));
+}
+
+// A FIFO has no size: the line shows bytes and rate, no percentage. The
+// writer keeps feeding until the line has shown.
+TEST(Progress, FifoShowsBytesAndRate)
+{
+    const TempDir dir;
+    const std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto chunk = random_bytes(64 << 10, 19);
+    std::vector<unsigned char> sent;
+    const auto feed_until_shown = [&](pid_t /*pid*/, int err_fd, std::string& err) {
+        int fd = -1;
+        for (int tries = 0; tries < 6000 && fd < 0; ++tries) {
+            fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // fails until the program opens it
+            if (fd < 0) {
+                usleep(10000);
+            }
+        }
+        ASSERT_GE(fd, 0) << "the program never opened the FIFO";
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        char text[4096];
+        pollfd watch{err_fd, POLLIN, 0};
+        for (int chunks = 0; chunks < 6000 && err.find("/s") == std::string::npos; ++chunks) {
+            ASSERT_EQ(write(fd, chunk.data(), chunk.size()), static_cast<ssize_t>(chunk.size()));
+            sent.insert(sent.end(), chunk.begin(), chunk.end());
+            if (poll(&watch, 1, 10) > 0) {
+                const ssize_t n = read(err_fd, text, sizeof text);
+                err.append(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+            }
+        }
+        close(fd);
+    };
+    const Outcome outcome = run({HASH256_PATH, fifo}, {}, nullptr, Streams::stderr_terminal, feed_until_shown);
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out, report(fifo, oracle_hex("SHA256", sent.data(), sent.size())));
+    EXPECT_NE(outcome.err.find(" MiB/s"), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.err.find('%'), std::string::npos) << outcome.err;
+    EXPECT_TRUE(blank(shown_line(outcome.err))) << "left on the screen: " << shown_line(outcome.err);
 }

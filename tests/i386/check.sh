@@ -16,7 +16,7 @@ fi
 
 cd "$source_dir" || exit 1
 g++ -m32 -O2 -std=c++17 -static -D_FILE_OFFSET_BITS=64 -Isha256 -Isha512 -Iplatform \
-  tests/i386/digest32.cpp sha256/sha256.cpp sha256/sha256_shani.cpp sha256/sha256_dispatch.cpp \
+  tests/i386/digest32.cpp platform/platform_posix.cpp platform/progress.cpp sha256/sha256.cpp sha256/sha256_shani.cpp sha256/sha256_dispatch.cpp \
   sha512/sha512.cpp sha512/sha512_avx2.cpp sha512/sha512_avx512.cpp sha512/sha512_dispatch.cpp \
   -o "$work/digest32" || exit 1
 file_format=$(od -An -tx1 -j4 -N1 "$work/digest32" | tr -d ' ')
