@@ -17,28 +17,27 @@ corpus=$(mktemp -d)
 stop_busy_loops() { ((${#busy[@]})) && kill "${busy[@]}" 2>/dev/null; busy=(); }
 trap 'stop_busy_loops; rm -rf "$corpus"' EXIT
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DSHA2HASH_TESTS=ON
-cmake --build build -j2
-ctest --test-dir build --output-on-failure --no-tests=error
+cmake --preset tests
+cmake --build --preset tests
+ctest --preset tests
 
 # Every core busy (each loop ends by itself after two minutes at most).
 for ((i = 0; i < $(nproc); i++)); do
   timeout 120 bash -c 'while :; do :; done' &
   busy+=($!)
 done
-ctest --test-dir build --output-on-failure --no-tests=error --timeout 60 --repeat until-fail:10 \
+ctest --preset tests --timeout 60 --repeat until-fail:10 \
   --tests-regex '^(Programs|Pause)\.|^Hostile\.(SpecialFiles|ClosedStandardStreams|SmallStack)$'
 stop_busy_loops
 
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHA2HASH_FUZZ=ON \
-  -DSHA2HASH_TESTS=OFF
-cmake --build build-fuzz -j2 --target fuzz_engines
+cmake --preset fuzz
+cmake --build --preset fuzz
 cp tests/fuzz/corpus/* "$corpus"/
-build-fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=20000 -print_final_stats=1 \
-  -artifact_prefix=build-fuzz/ "$corpus"
+build/fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=20000 -print_final_stats=1 \
+  -artifact_prefix=build/fuzz/ "$corpus"
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSHA2HASH_SANITIZE=ON -DSHA2HASH_TESTS=ON
-cmake --build build-sanitize -j2
+cmake --preset sanitizers
+cmake --build --preset sanitizers
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
-  ctest --test-dir build-sanitize --output-on-failure --no-tests=error --label-exclude 'wine|i386' --exclude-regex '^package$'
+  ctest --preset sanitizers
