@@ -6,7 +6,7 @@
 #include <cpuid.h>
 #endif
 
-enum class x86_feature { sse41, sha, avx2, bmi2, avx512vl };
+enum class x86_feature { ssse3, sse41, sha, avx2, bmi2, avx512vl };
 
 // True when the CPU has `feature` and, for vector extensions, the system
 // saves the registers they use (XCR0), so the instructions may run.
@@ -18,6 +18,7 @@ inline bool x86_has(x86_feature feature)
         return false;
     }
     const bool sse41 = (ecx & bit_SSE4_1) != 0;
+    const bool ssse3 = (ecx & bit_SSSE3) != 0;
     unsigned xcr0 = 0;
     if ((ecx & bit_OSXSAVE) != 0) {
         unsigned high = 0;
@@ -29,6 +30,8 @@ inline bool x86_has(x86_feature feature)
         ebx = 0;
     }
     switch (feature) {
+    case x86_feature::ssse3:
+        return ssse3;
     case x86_feature::sse41:
         return sse41;
     case x86_feature::sha:

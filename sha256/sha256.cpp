@@ -36,8 +36,7 @@ inline void step(Word a, Word b, Word c, Word& d, Word e, Word f, Word g, Word& 
 
 // The first `count` bytes at p (0..4) as the most significant bytes of a
 // big-endian word; the bytes after them read as zero. For a whole block the
-// compiler turns these shifts into vector code and vector stores, which the
-// SHA-extensions kernel then reads back without a store-forwarding stall.
+// compiler turns these shifts into byte swaps or vector code.
 Word load_be(const unsigned char* p, unsigned count)
 {
     Word x = 0;
@@ -101,6 +100,15 @@ void SHA256_compress_portable(std::uint32_t state[8], std::uint32_t W[64])
     SHA256_transform(state, W);
 }
 
+void SHA256_blocks_portable(std::uint32_t state[8], const unsigned char* data, std::size_t count)
+{
+    Word W[64];
+    for (std::size_t i = 0; i < count; ++i, data += 64) {
+        load_block(W, data, 64);
+        SHA256_compress_portable(state, W);
+    }
+}
+
 int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t state[8])
 {
     // The initial value goes in first, so a failed open leaves it there.
@@ -117,8 +125,9 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     }
 
     // Read 4096-byte pieces and compress their whole 64-byte blocks straight
-    // from the read buffer. A piece that ends inside a block (or an empty
-    // read) ends the input; its last bytes stay converted in W.
+    // from the read buffer, all of a piece's in one kernel call. A piece that
+    // ends inside a block (or an empty read) ends the input; its last bytes
+    // are converted into W.
     platform_progress progress{};
     platform_progress_start(progress, file);
     Word W[64];
@@ -130,17 +139,13 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
             break;
         }
         total += static_cast<std::uint64_t>(remaining);
-        const unsigned char* p = buffer;
-        for (;;) {
-            load_block(W, p, remaining);
-            if (remaining < 64) {
-                break;
-            }
-            kernel(state, W);
-            remaining -= 64;
-            p += 64;
+        const auto whole = static_cast<std::size_t>(remaining) / 64;
+        if (whole != 0) {
+            kernel.blocks(state, buffer, whole);
         }
+        remaining -= static_cast<int>(64 * whole);
         if (remaining != 0) {
+            load_block(W, buffer + 64 * whole, remaining);
             break;
         }
         platform_progress_update(progress, total);
@@ -170,7 +175,7 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
         for (unsigned i = j + 1; i < 16; ++i) {
             W[i] = 0;
         }
-        kernel(state, W);
+        kernel.words(state, W);
         for (unsigned i = 0; i < 14; ++i) {
             W[i] = 0;
         }
@@ -184,7 +189,7 @@ int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t sta
     const std::uint64_t bits = total << 3;
     W[14] = static_cast<Word>(bits >> 32);
     W[15] = static_cast<Word>(bits);
-    kernel(state, W);
+    kernel.words(state, W);
     return 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 using sha512::Word;
 
@@ -79,10 +80,21 @@ void SHA512_compress_portable(std::uint64_t state[8], std::uint64_t W[80])
     SHA512_transform(state, W);
 }
 
+void SHA512_blocks_portable(std::uint64_t state[8], const unsigned char* data, std::size_t count)
+{
+    Word W[80];
+    for (std::size_t i = 0; i < count; ++i, data += 128) {
+        for (unsigned w = 0; w < 16; ++w) {
+            W[w] = load_be64(data + std::size_t{8} * w);
+        }
+        SHA512_compress_portable(state, W);
+    }
+}
+
 void SHA512_process_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80])
 {
     load_words(W, 16);
-    kernel(state, W);
+    kernel.words(state, W);
 }
 
 void SHA512_process(std::uint64_t state[8], std::uint64_t W[80])
@@ -111,7 +123,7 @@ void SHA512_finish_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint6
         for (unsigned i = j + 1; i < 16; ++i) {
             W[i] = 0;
         }
-        kernel(state, W);
+        kernel.words(state, W);
         for (unsigned i = 0; i < 14; ++i) {
             W[i] = 0;
         }
@@ -125,7 +137,7 @@ void SHA512_finish_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint6
     // loses go into W[14].
     W[14] = total >> 61;
     W[15] = total << 3;
-    kernel(state, W);
+    kernel.words(state, W);
 }
 
 void SHA512_finish(std::uint64_t state[8], std::uint64_t W[80], std::uint64_t total)
@@ -140,27 +152,35 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = initial[i];
     }
-    // The stream's buffer is the driver's own storage, not the stack, so the
+    // The buffers are the driver's own storage, not the stack, so the
     // programs run on small stacks too.
     static char stream_buffer[platform_stream_buffer_size];
+    static unsigned char piece[4096];
+    static_assert(sizeof piece % 128 == 0, "pieces hold whole blocks");
     std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
 
-    // Full blocks go straight into W and through the engine; the first short
-    // read holds the last bytes of the message.
+    // Pieces of whole blocks go through the engine in one call each. fread
+    // fills a piece unless the input has ended (or failed), so the first
+    // short piece holds the last blocks and the last bytes of the message,
+    // exactly as one 128-byte read per block would have found them.
     platform_progress progress{};
     platform_progress_start(progress, file);
     Word W[80];
     std::uint64_t total = 0;
     for (;;) {
-        const std::size_t n = platform_fread(W, 128, file);
+        const std::size_t n = platform_fread(piece, sizeof piece, file);
         total += n;
-        if (n != 128) {
+        const std::size_t whole = n / 128;
+        if (whole != 0) {
+            kernel.blocks(state, piece, whole);
+        }
+        if (n != sizeof piece) {
+            std::memcpy(W, piece + 128 * whole, n % 128);
             break;
         }
-        SHA512_process_with(kernel, state, W);
         platform_progress_update(progress, total);
     }
     SHA512_finish_with(kernel, state, W, total);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "sha512.h"
 
@@ -36,13 +37,25 @@ inline constexpr Word K[80] = {
     0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817,
 };
 
-constexpr Word rotr(Word x, unsigned n) { return (x >> n) | (x << (64 - n)); }
-constexpr Word big_sigma0(Word x) { return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39); }
-constexpr Word big_sigma1(Word x) { return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41); }
-constexpr Word small_sigma0(Word x) { return rotr(x, 1) ^ rotr(x, 8) ^ (x >> 7); }
-constexpr Word small_sigma1(Word x) { return rotr(x, 19) ^ rotr(x, 61) ^ (x >> 6); }
+// Two 64-bit words in one 128-bit vector register, with the compiler's
+// vector arithmetic (+, ^, &, shifts lane by lane). The kernels that keep the
+// working variables in vector registers use lane 0 only: on 32-bit x86 that
+// gives 64-bit adds and shifts in one instruction each.
+using Lanes = Word __attribute__((vector_size(16)));
+
+// The round functions, for a word or for each lane of a vector.
+template <typename T> [[gnu::always_inline]] constexpr T rotr(T x, unsigned n) { return (x >> n) | (x << (64 - n)); }
+template <typename T> [[gnu::always_inline]] constexpr T big_sigma0(T x) { return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39); }
+template <typename T> [[gnu::always_inline]] constexpr T big_sigma1(T x) { return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41); }
+template <typename T> [[gnu::always_inline]] constexpr T small_sigma0(T x) { return rotr(x, 1) ^ rotr(x, 8) ^ (x >> 7); }
+template <typename T> [[gnu::always_inline]] constexpr T small_sigma1(T x) { return rotr(x, 19) ^ rotr(x, 61) ^ (x >> 6); }
 constexpr Word ch(Word e, Word f, Word g) { return (e & f) | (~e & g); }
 constexpr Word maj(Word a, Word b, Word c) { return (a & (b ^ c)) ^ (b & c); }
+
+// A word as the working-variable type T (in lane 0 of a vector), and back.
+template <typename T> [[gnu::always_inline]] inline T as(Word x) { return T{x}; }
+[[gnu::always_inline]] inline Word word_of(Word x) { return x; }
+[[gnu::always_inline]] inline Word word_of(Lanes x) { return x[0]; }
 
 // One round with the working variables in the roles a..h. Only the variables
 // playing d and h change; the next round shifts every role by one, so no
@@ -74,40 +87,53 @@ inline void eight_rounds(Word& a, Word& b, Word& c, Word& d, Word& e, Word& f, W
 // operations, for the kernels: the sums that do not wait for this round's e
 // or a are formed first, and Maj is taken as (b AND c) + (a AND (b XOR c)),
 // whose two terms never have a bit set in common.
-inline void step_fast(Word a, Word b, Word c, Word& d, Word e, Word f, Word g, Word& h, Word kw)
+template <typename T>
+[[gnu::always_inline]] inline void step_fast(T a, T b, T c, T& d, T e, T f, T g, T& h, T kw)
 {
-    const Word hk = h + kw;
-    const Word choice = ((f ^ g) & e) ^ g;
-    const Word t1 = (hk + choice) + big_sigma1(e);
-    d += t1;
-    h = ((t1 + (b & c)) + (a & (b ^ c))) + big_sigma0(a);
+    const T hk = h + kw;
+    const T choice = ((f ^ g) & e) ^ g;
+    if constexpr (std::is_same_v<T, Lanes>) {
+        // In vector registers, one more add buys a shorter chain to the
+        // next e: d + h + K + W is formed while Sigma1(e) is.
+        const T dhk = d + hk;
+        const T s1 = big_sigma1(e);
+        d = (dhk + choice) + s1;
+        h = (((hk + choice) + s1) + ((b & c) + (a & (b ^ c)))) + big_sigma0(a);
+    } else {
+        const T t1 = (hk + choice) + big_sigma1(e);
+        d += t1;
+        h = ((t1 + (b & c)) + (a & (b ^ c))) + big_sigma0(a);
+    }
 }
 
 // The rounds of a vector kernel: kw[0..15] hold K + W for the block's own
 // words, and each pass has `schedule` compute W and K + W for the pass after
-// next, `words_per_call` words a call, so that vector and scalar work overlap.
-template <void (*schedule)(Word W[80], Word kw[80], unsigned t), unsigned words_per_call>
+// next, `words_per_call` words a call, so that the schedule's work overlaps
+// the rounds'. The working variables are of type T: Word for scalar
+// rounds, Lanes for rounds in vector registers.
+template <void (*schedule)(Word W[80], Word kw[80], unsigned t), unsigned words_per_call,
+          typename T = Word>
 [[gnu::always_inline]] inline void rounds_scheduling_ahead(Word state[8], Word W[80], Word kw[80])
 {
-    Word a = state[0], b = state[1], c = state[2], d = state[3];
-    Word e = state[4], f = state[5], g = state[6], h = state[7];
+    T a = as<T>(state[0]), b = as<T>(state[1]), c = as<T>(state[2]), d = as<T>(state[3]);
+    T e = as<T>(state[4]), f = as<T>(state[5]), g = as<T>(state[6]), h = as<T>(state[7]);
     for (unsigned t = 0; t < 80; t += 8) {
         if (t + 16 < 80) {
             for (unsigned u = t + 16; u < t + 24; u += words_per_call) {
                 schedule(W, kw, u);
             }
         }
-        step_fast(a, b, c, d, e, f, g, h, kw[t + 0]);
-        step_fast(h, a, b, c, d, e, f, g, kw[t + 1]);
-        step_fast(g, h, a, b, c, d, e, f, kw[t + 2]);
-        step_fast(f, g, h, a, b, c, d, e, kw[t + 3]);
-        step_fast(e, f, g, h, a, b, c, d, kw[t + 4]);
-        step_fast(d, e, f, g, h, a, b, c, kw[t + 5]);
-        step_fast(c, d, e, f, g, h, a, b, kw[t + 6]);
-        step_fast(b, c, d, e, f, g, h, a, kw[t + 7]);
+        step_fast(a, b, c, d, e, f, g, h, as<T>(kw[t + 0]));
+        step_fast(h, a, b, c, d, e, f, g, as<T>(kw[t + 1]));
+        step_fast(g, h, a, b, c, d, e, f, as<T>(kw[t + 2]));
+        step_fast(f, g, h, a, b, c, d, e, as<T>(kw[t + 3]));
+        step_fast(e, f, g, h, a, b, c, d, as<T>(kw[t + 4]));
+        step_fast(d, e, f, g, h, a, b, c, as<T>(kw[t + 5]));
+        step_fast(c, d, e, f, g, h, a, b, as<T>(kw[t + 6]));
+        step_fast(b, c, d, e, f, g, h, a, as<T>(kw[t + 7]));
     }
-    state[0] += a; state[1] += b; state[2] += c; state[3] += d;
-    state[4] += e; state[5] += f; state[6] += g; state[7] += h;
+    state[0] += word_of(a); state[1] += word_of(b); state[2] += word_of(c); state[3] += word_of(d);
+    state[4] += word_of(e); state[5] += word_of(f); state[6] += word_of(g); state[7] += word_of(h);
 }
 
 } // namespace sha512

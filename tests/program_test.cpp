@@ -285,7 +285,9 @@ protected:
             const std::string command = std::string("localedef --no-warnings=ascii -c -i ja_JP -f ")
                                         + charmap + " " + dir->path + "/ja_JP." + charmap
                                         + " >/dev/null 2>&1";
-            (void)std::system(command.c_str());
+            if (std::system(command.c_str()) != 0) {
+                continue; // the test says which locale is missing
+            }
         }
     }
     static void TearDownTestSuite() { delete dir; }

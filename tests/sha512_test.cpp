@@ -120,13 +120,14 @@ TEST(Sha512Engine, LengthFieldOfHugeTotals)
     }
 }
 
-// Files at the block boundaries through the driver, with every kernel this
+// Files at the block and read-piece boundaries through the driver, with every kernel this
 // CPU can run and with the one SHA512_digest picks.
 TEST(Sha512Driver, FilesOfBoundarySizesThroughEveryKernel)
 {
     const TempDir dir;
     const auto data = random_bytes(100000, 5);
-    for (std::size_t size : {0U, 1U, 111U, 112U, 127U, 128U, 129U, 255U, 256U, 4096U, 100000U}) {
+    for (std::size_t size : {0U, 1U, 111U, 112U, 127U, 128U, 129U, 255U, 256U, 4095U, 4096U, 4097U,
+                             4096U + 111U, 4096U + 112U, 8192U, 100000U}) {
         const std::vector<unsigned char> bytes(data.begin(), data.begin() + static_cast<long>(size));
         const std::string path = dir.write("f" + std::to_string(size), bytes);
         const std::string want512 = oracle_hex("SHA512", bytes.data(), size);
