@@ -1,67 +1,134 @@
 #!/usr/bin/env bash
-# Times the three programs against sha*sum and openssl dgst on one 256 MiB
-# file in the page cache, in alternating rounds, and prints each command's
-# median wall time and each program's ratio to its peers; then the engines'
-# block throughput per kernel. Build: Release, in build-bench/.
+# The benchmark, side by side in one run (Release builds, a 256 MiB random
+# file in the page cache, alternating runs, medians of wall time):
+#  1. the x86-64 programs against `openssl dgst` and `sha*sum`, and hash512
+#     with standard error on a terminal (the progress line) against the same
+#     run with it on /dev/null, both under script(1);
+#  2. the engines built as a 32-bit x86 program (g++ -m32, as the i386 check
+#     builds them) against a 32-bit program over libcrypto, where this
+#     machine runs 32-bit programs (under qemu the timings would mean
+#     nothing, so they are skipped, saying so);
+#  3. each kernel's block rate against `openssl speed -evp`;
+#  4. start-up on a one-byte file, and peak memory.
+# Installs what it lacks (g++-multilib, libssl-dev:i386), as root.
 #   scripts/bench.sh [ROUNDS]   (default 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-7}
 
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-bench -j2 >/dev/null
+missing=()
+for package in g++-multilib libssl-dev:i386 bc; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
+fi
 
+cmake --preset tests >/dev/null
+cmake --build --preset tests >/dev/null
+bin=build/tests
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/file"
 cat "$work/file" >/dev/null
 
-declare -A peers=(
-  [hash256]="sha256sum|openssl dgst -sha256"
-  [hash384]="sha384sum|openssl dgst -sha384"
-  [hash512]="sha512sum|openssl dgst -sha512"
+# 32-bit programs: our engines, and the libcrypto peer.
+g++ -m32 -O2 -std=c++17 -static -D_FILE_OFFSET_BITS=64 -Isha256 -Isha512 -Iplatform \
+  tests/i386/digest32.cpp platform/platform_posix.cpp platform/progress.cpp sha256/sha256.cpp \
+  sha256/sha256_shani.cpp sha256/sha256_dispatch.cpp sha512/sha512.cpp sha512/sha512_avx2.cpp \
+  sha512/sha512_avx512.cpp sha512/sha512_vector.cpp sha512/sha512_dispatch.cpp -o "$work/digest32"
+gcc -m32 -O2 tests/i386/libcrypto32.c -o "$work/libcrypto32" -lcrypto
+run32=yes
+if ! "$work/digest32" /dev/null >/dev/null 2>"$work/exec32"; then
+  run32="no: $(grep -o "Exec format error" "$work/exec32" || head -c 200 "$work/exec32")"
+fi
+
+# The commands, by label; each reads the file in place of FILE, or as its
+# last argument.
+labels=(hash256 sha256sum "openssl dgst -sha256" hash384 sha384sum "openssl dgst -sha384"
+        hash512 sha512sum "openssl dgst -sha512" "hash512, stderr a terminal" "hash512, stderr /dev/null")
+declare -A commands=(
+  [hash256]="$bin/hash256" [hash384]="$bin/hash384" [hash512]="$bin/hash512"
+  [sha256sum]=sha256sum [sha384sum]=sha384sum [sha512sum]=sha512sum
+  ["openssl dgst -sha256"]="openssl dgst -sha256" ["openssl dgst -sha384"]="openssl dgst -sha384"
+  ["openssl dgst -sha512"]="openssl dgst -sha512"
+  ["hash512, stderr a terminal"]="script -qec '$bin/hash512 FILE </dev/null >/dev/null' /dev/null"
+  ["hash512, stderr /dev/null"]="script -qec '$bin/hash512 FILE </dev/null >/dev/null 2>/dev/null' /dev/null"
 )
-commands=()
-for program in hash256 hash384 hash512; do
-  commands+=("build-bench/$program")
-  IFS='|' read -ra list <<<"${peers[$program]}"
-  commands+=("${list[@]}")
-done
+if [[ $run32 == yes ]]; then
+  labels+=("32-bit sha256 ours" "32-bit sha256 libcrypto" "32-bit sha512 ours" "32-bit sha512 libcrypto")
+  commands+=(["32-bit sha256 ours"]="$work/digest32 FILE sha256"
+             ["32-bit sha256 libcrypto"]="$work/libcrypto32 sha256"
+             ["32-bit sha512 ours"]="$work/digest32 FILE sha512"
+             ["32-bit sha512 libcrypto"]="$work/libcrypto32 sha512")
+fi
 
 # Wall seconds of one run, standard input from /dev/null.
 run_once() {
-  local start end
+  local command=$1 start end
+  if [[ $command == *" FILE "* ]]; then
+    command=${command/ FILE / $work/file }
+  else
+    command="$command $work/file"
+  fi
   start=$(date +%s%N)
-  $1 "$work/file" </dev/null >/dev/null
+  bash -c "$command" </dev/null >/dev/null 2>&1
   end=$(date +%s%N)
   echo "scale=4; ($end - $start) / 1000000000" | bc
 }
 
 declare -A times
 for ((round = 0; round < rounds; round++)); do
-  for command in "${commands[@]}"; do
-    times[$command]+="$(run_once "$command") "
+  for label in "${labels[@]}"; do
+    times[$label]+="$(run_once "${commands[$label]}") "
   done
 done
-
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
+m() { median <<<"${times[$1]}"; }
+ratio() { echo "scale=4; $1 / $2" | bc; }
 
 echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
 echo "256 MiB file, median of $rounds alternating runs (wall seconds):"
-for program in hash256 hash384 hash512; do
-  ours=$(median <<<"${times[build-bench/$program]}")
-  printf '  %-8s %6.3f s' "$program" "$ours"
-  IFS='|' read -ra list <<<"${peers[$program]}"
-  for peer in "${list[@]}"; do
-    theirs=$(median <<<"${times[$peer]}")
-    printf '   %s %.3f s (ratio %.2f)' "$peer" "$theirs" "$(echo "scale=4; $ours / $theirs" | bc)"
+for bits in 256 384 512; do
+  ours=$(m "hash$bits")
+  printf '  %-8s %6.3f s   openssl dgst %.3f s (ratio %.2f)   sha%ssum %.3f s (ratio %.2f)\n' "hash$bits" \
+    "$ours" "$(m "openssl dgst -sha$bits")" "$(ratio "$ours" "$(m "openssl dgst -sha$bits")")" \
+    "$bits" "$(m "sha${bits}sum")" "$(ratio "$ours" "$(m "sha${bits}sum")")"
+done
+printf '  hash512 under script(1): stderr a terminal %.3f s, stderr /dev/null %.3f s (ratio %.2f)\n' \
+  "$(m "hash512, stderr a terminal")" "$(m "hash512, stderr /dev/null")" \
+  "$(ratio "$(m "hash512, stderr a terminal")" "$(m "hash512, stderr /dev/null")")"
+if [[ $run32 == yes ]]; then
+  for bits in 256 512; do
+    ours=$(m "32-bit sha$bits ours")
+    printf '  32-bit SHA-%s: ours %.3f s, libcrypto %.3f s (ratio %.2f)\n' "$bits" "$ours" \
+      "$(m "32-bit sha$bits libcrypto")" "$(ratio "$ours" "$(m "32-bit sha$bits libcrypto")")"
   done
-  echo
+else
+  echo "  32-bit figures skipped: this machine does not run 32-bit x86 programs ($run32)"
+fi
+
+# Block rates: our kernels on runs of 32 blocks in the L1 cache, and
+# libcrypto's on 16 KiB buffers, in MB/s (10^6 bytes).
+echo "block rates (MB/s):"
+"$bin/tests/bench_engines" --benchmark_min_time=0.5 --benchmark_repetitions=3 \
+  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null >"$work/engines.json"
+python3 - "$work/engines.json" <<'PY'
+import json, sys
+for run in json.load(open(sys.argv[1]))["benchmarks"]:
+    if run.get("aggregate_name") == "median" and "bytes_per_second" in run:
+        print("  %-28s %8.0f" % (run["run_name"], run["bytes_per_second"] / 1e6))
+PY
+for digest in sha256 sha512; do
+  rate=$(openssl speed -evp "$digest" -bytes 16384 -seconds 3 2>/dev/null | awk -v d="$digest" '$1 == d {print $2}')
+  printf '  %-28s %8.0f\n' "openssl speed -evp $digest" "$(echo "${rate%k} / 1000" | bc)"
 done
 
 # Start-up on a tiny file, and peak memory on the large one.
 printf 'x' >"$work/tiny"
-for command in build-bench/hash256 build-bench/hash512 sha256sum sha512sum; do
+for command in "$bin/hash256" "$bin/hash512" sha256sum sha512sum; do
   best=999999999
   for ((i = 0; i < 20; i++)); do
     start=$(date +%s%N); $command "$work/tiny" </dev/null >/dev/null; end=$(date +%s%N)
@@ -70,7 +137,5 @@ for command in build-bench/hash256 build-bench/hash512 sha256sum sha512sum; do
   echo "tiny file, best of 20: $command $((best / 1000)) us"
 done
 for program in hash256 hash384 hash512; do
-  /usr/bin/time -f "peak memory: $program %M KiB" "build-bench/$program" "$work/file" </dev/null >/dev/null
+  /usr/bin/time -f "peak memory: $program %M KiB" "$bin/$program" "$work/file" </dev/null >/dev/null
 done
-
-build-bench/tests/bench_engines --benchmark_min_time=0.5 2>/dev/null | grep -E 'blocks'

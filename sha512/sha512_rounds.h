@@ -83,26 +83,30 @@ inline void eight_rounds(Word& a, Word& b, Word& c, Word& d, Word& e, Word& f, W
     step(b, c, d, e, f, g, h, a, kw[7]);
 }
 
-// The same round as step(), arranged for a shorter chain of dependent
-// operations, for the kernels: the sums that do not wait for this round's e
-// or a are formed first, and Maj is taken as (b AND c) + (a AND (b XOR c)),
-// whose two terms never have a bit set in common.
+// The same round as step(), arranged for the kernels: fewer operations and
+// a shorter chain of dependent ones. The sums that do not wait for this
+// round's e or a are formed first. Maj is taken as ((a ^ b) & (b ^ c)) ^ b,
+// where b ^ c, carried in `bc`, is the previous round's a ^ b (the roles
+// shift by one each round); this round's a ^ b is left in `bc` for the next.
 template <typename T>
-[[gnu::always_inline]] inline void step_fast(T a, T b, T c, T& d, T e, T f, T g, T& h, T kw)
+[[gnu::always_inline]] inline void step_fast(T a, T b, T& d, T e, T f, T g, T& h, T kw, T& bc)
 {
     const T hk = h + kw;
     const T choice = ((f ^ g) & e) ^ g;
+    const T ab = a ^ b;
+    const T majority = (ab & bc) ^ b;
+    bc = ab;
     if constexpr (std::is_same_v<T, Lanes>) {
         // In vector registers, one more add buys a shorter chain to the
         // next e: d + h + K + W is formed while Sigma1(e) is.
         const T dhk = d + hk;
         const T s1 = big_sigma1(e);
         d = (dhk + choice) + s1;
-        h = (((hk + choice) + s1) + ((b & c) + (a & (b ^ c)))) + big_sigma0(a);
+        h = (((hk + choice) + s1) + majority) + big_sigma0(a);
     } else {
         const T t1 = (hk + choice) + big_sigma1(e);
         d += t1;
-        h = ((t1 + (b & c)) + (a & (b ^ c))) + big_sigma0(a);
+        h = (t1 + majority) + big_sigma0(a);
     }
 }
 
@@ -117,20 +121,21 @@ template <void (*schedule)(Word W[80], Word kw[80], unsigned t), unsigned words_
 {
     T a = as<T>(state[0]), b = as<T>(state[1]), c = as<T>(state[2]), d = as<T>(state[3]);
     T e = as<T>(state[4]), f = as<T>(state[5]), g = as<T>(state[6]), h = as<T>(state[7]);
+    T bc = b ^ c;
     for (unsigned t = 0; t < 80; t += 8) {
         if (t + 16 < 80) {
             for (unsigned u = t + 16; u < t + 24; u += words_per_call) {
                 schedule(W, kw, u);
             }
         }
-        step_fast(a, b, c, d, e, f, g, h, as<T>(kw[t + 0]));
-        step_fast(h, a, b, c, d, e, f, g, as<T>(kw[t + 1]));
-        step_fast(g, h, a, b, c, d, e, f, as<T>(kw[t + 2]));
-        step_fast(f, g, h, a, b, c, d, e, as<T>(kw[t + 3]));
-        step_fast(e, f, g, h, a, b, c, d, as<T>(kw[t + 4]));
-        step_fast(d, e, f, g, h, a, b, c, as<T>(kw[t + 5]));
-        step_fast(c, d, e, f, g, h, a, b, as<T>(kw[t + 6]));
-        step_fast(b, c, d, e, f, g, h, a, as<T>(kw[t + 7]));
+        step_fast(a, b, d, e, f, g, h, as<T>(kw[t + 0]), bc);
+        step_fast(h, a, c, d, e, f, g, as<T>(kw[t + 1]), bc);
+        step_fast(g, h, b, c, d, e, f, as<T>(kw[t + 2]), bc);
+        step_fast(f, g, a, b, c, d, e, as<T>(kw[t + 3]), bc);
+        step_fast(e, f, h, a, b, c, d, as<T>(kw[t + 4]), bc);
+        step_fast(d, e, g, h, a, b, c, as<T>(kw[t + 5]), bc);
+        step_fast(c, d, f, g, h, a, b, as<T>(kw[t + 6]), bc);
+        step_fast(b, c, e, f, g, h, a, as<T>(kw[t + 7]), bc);
     }
     state[0] += word_of(a); state[1] += word_of(b); state[2] += word_of(c); state[3] += word_of(d);
     state[4] += word_of(e); state[5] += word_of(f); state[6] += word_of(g); state[7] += word_of(h);
