@@ -18,7 +18,7 @@ using sha256::K;
 namespace {
 
 // H0..H7 into the ABEF / CDGH layout of the instructions.
-__attribute__((target("sha,sse4.1"))) inline void load_state(const std::uint32_t state[8],
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void load_state(const std::uint32_t state[8],
                                                              __m128i& abef, __m128i& cdgh)
 {
     const __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
@@ -30,7 +30,7 @@ __attribute__((target("sha,sse4.1"))) inline void load_state(const std::uint32_t
 }
 
 // Back to H0..H7 order.
-__attribute__((target("sha,sse4.1"))) inline void store_state(std::uint32_t state[8], __m128i abef,
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void store_state(std::uint32_t state[8], __m128i abef,
                                                               __m128i cdgh)
 {
     const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
@@ -43,7 +43,7 @@ __attribute__((target("sha,sse4.1"))) inline void store_state(std::uint32_t stat
 // i = 4 on, that group of words is first computed, in place, from the four
 // groups before it. `i` is a constant, so msg stays in registers.
 template <std::size_t i>
-__attribute__((target("sha,sse4.1"))) inline void four_rounds(__m128i& abef, __m128i& cdgh,
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void four_rounds(__m128i& abef, __m128i& cdgh,
                                                               __m128i msg[4])
 {
     if constexpr (i >= 4) {
@@ -63,7 +63,7 @@ __attribute__((target("sha,sse4.1"))) inline void four_rounds(__m128i& abef, __m
 }
 
 template <std::size_t... i>
-__attribute__((target("sha,sse4.1"))) inline void all_rounds(__m128i& abef, __m128i& cdgh,
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void all_rounds(__m128i& abef, __m128i& cdgh,
                                                              __m128i msg[4],
                                                              std::index_sequence<i...> /*steps*/)
 {
@@ -72,7 +72,7 @@ __attribute__((target("sha,sse4.1"))) inline void all_rounds(__m128i& abef, __m1
 
 // The 64 rounds of one block whose words W[4i..4i+3] are in msg[i], added
 // into abef and cdgh.
-__attribute__((target("sha,sse4.1"))) inline void compress(__m128i& abef, __m128i& cdgh,
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void compress(__m128i& abef, __m128i& cdgh,
                                                            __m128i msg[4])
 {
     const __m128i abef_start = abef;
