@@ -153,8 +153,10 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
         state[i] = initial[i];
     }
     // The buffers are the driver's own storage, not the stack, so the
-    // programs run on small stacks too.
-    static char stream_buffer[platform_stream_buffer_size];
+    // programs run on small stacks too. The driver's requests are as large
+    // as a stream buffer would be, so the runtime reads straight into
+    // `piece`, and the stream's own buffer can be small.
+    static char stream_buffer[4096];
     static unsigned char piece[platform_stream_buffer_size];
     static_assert(sizeof piece % 128 == 0, "pieces hold whole blocks");
     std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
@@ -165,9 +167,7 @@ int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t sta
     // Pieces of whole blocks go through the engine in one call each. fread
     // fills a piece unless the input has ended (or failed), so the first
     // short piece holds the last blocks and the last bytes of the message,
-    // exactly as one 128-byte read per block would have found them. A piece
-    // as large as the stream's buffer is read by the runtime straight into
-    // it, with no copy through the buffer.
+    // exactly as one 128-byte read per block would have found them.
     platform_progress progress{};
     platform_progress_start(progress, file);
     Word W[80];
