@@ -1,9 +1,10 @@
 // What the programs need from the platform beyond standard C++: process
-// set-up, the closing pause, an elapsed-time clock, and the console form of
-// Japanese texts. platform_posix.cpp serves Linux, platform_windows.cpp the
+// set-up, the closing pause, an elapsed-time clock, the console form of
+// Japanese texts, and what the verdict on a digest reads and writes. platform_posix.cpp serves Linux, platform_windows.cpp the
 // Windows target.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Called first in main. On Linux a write to a pipe whose reader has gone
@@ -24,3 +25,35 @@ std::int32_t platform_clock_ms();
 // and its UTF-8 form: the one the console's character set shows. Never
 // fails and converts nothing.
 const char* platform_text(const char* sjis, const char* utf8);
+
+// Whether standard error (standard output) is a terminal: a console on
+// Windows, not a file, a pipe or the null device.
+bool platform_stderr_is_terminal();
+bool platform_stdout_is_terminal();
+
+// The last component of `path`, the file's own name, into name[0..size-1]
+// with a NUL: as given on Linux, in UTF-8 on Windows (from the wide-character
+// argument). Returns its length, or 0 when it does not fit.
+std::size_t platform_file_name(const char* path, char* name, std::size_t size);
+
+// Reads at most `size` bytes of the file `name` (UTF-8 on Windows) in the
+// folder of `path` into buffer[]. Returns the count, or -1 when there is no
+// such file, it is not a regular file (a FIFO, a device or a folder is not
+// opened for reading, so nothing blocks), or it cannot be read.
+long platform_read_beside(const char* path, const char* name, unsigned char* buffer,
+                          std::size_t size);
+
+// The clipboard's text in UTF-8 into text[0..size-1] with a NUL, if it holds
+// text that fits. Returns its length, 0 when there is none (always on Linux).
+std::size_t platform_clipboard_text(char* text, std::size_t size);
+
+// How a verdict is coloured where the console shows colour.
+enum class Tone { match, mismatch, conflict };
+
+// Writes a verdict, given as UTF-8 and as Shift-JIS text, on standard error
+// (a console): in the console's character set (as wide text on Windows), in
+// the tone's colour where the console has colours. `after_report`: the
+// cursor stands after the report on the same screen, so the verdict starts
+// on a new line and standard output ends it; otherwise the verdict ends its
+// own line.
+void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, bool after_report);

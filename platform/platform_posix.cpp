@@ -1,5 +1,6 @@
 // Linux side of the platform: a pause of our own on the terminal, the
-// monotonic clock, and Japanese texts in the locale's character set.
+// monotonic clock, Japanese texts in the locale's character set, and the
+// files and terminal output of the verdict.
 #include "platform.h"
 #include "progress.h"
 
@@ -7,10 +8,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <iterator>
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
@@ -219,6 +222,85 @@ const char* platform_text(const char* sjis, const char* utf8)
 bool platform_stderr_is_terminal()
 {
     return isatty(STDERR_FILENO) != 0;
+}
+
+bool platform_stdout_is_terminal()
+{
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+std::size_t platform_file_name(const char* path, char* name, std::size_t size)
+{
+    const char* slash = std::strrchr(path, '/');
+    const char* own = slash != nullptr ? slash + 1 : path;
+    const std::size_t length = std::strlen(own);
+    if (length == 0 || length >= size) {
+        return 0;
+    }
+    std::memcpy(name, own, length + 1);
+    return length;
+}
+
+long platform_read_beside(const char* path, const char* name, unsigned char* buffer, std::size_t size)
+{
+    // The folder of `path` (nothing for a bare name: the current folder),
+    // then `name`.
+    char beside[4096];
+    const char* slash = std::strrchr(path, '/');
+    const std::size_t folder = slash != nullptr ? static_cast<std::size_t>(slash - path) + 1 : 0;
+    const std::size_t length = std::strlen(name);
+    if (folder + length >= sizeof beside) {
+        return -1;
+    }
+    std::memcpy(beside, path, folder);
+    std::memcpy(beside + folder, name, length + 1);
+
+    // Opening a FIFO without O_NONBLOCK would wait for a writer; it and any
+    // device are closed unread.
+    const int fd = open(beside, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat info {};
+    long count = -1;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        count = 0;
+        while (static_cast<std::size_t>(count) < size) {
+            const ssize_t n = read(fd, buffer + count, size - static_cast<std::size_t>(count));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                count = -1;
+            }
+            if (n <= 0) {
+                break;
+            }
+            count += n;
+        }
+    }
+    close(fd);
+    return count;
+}
+
+std::size_t platform_clipboard_text(char* /*text*/, std::size_t /*size*/)
+{
+    return 0;
+}
+
+void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, bool after_report)
+{
+    // ANSI colours, unless the terminal is a dumb one or the user asked for
+    // none (NO_COLOR).
+    const char* term = std::getenv("TERM");
+    const char* no_color = std::getenv("NO_COLOR");
+    const bool colour = term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0
+                        && (no_color == nullptr || *no_color == '\0');
+    const char* on = tone == Tone::match ? "\033[32m" : tone == Tone::mismatch ? "\033[31m" : "\033[33m";
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s%s%s%s%s", after_report ? "\n" : "", colour ? on : "",
+                 platform_text(sjis, utf8), colour ? "\033[0m" : "", after_report ? "" : "\n");
+    std::fflush(stderr);
 }
 
 std::int64_t platform_file_size(std::FILE* file)

@@ -1,7 +1,8 @@
 // Windows side of the platform, on msvcrt: the command interpreter's PAUSE,
 // clock() in elapsed milliseconds, Shift-JIS texts written as stored, and
 // the argument's file opened by its wide-character name where the ANSI code
-// page cannot spell it.
+// page cannot spell it, and the files, clipboard and console text of the
+// verdict.
 #include "platform.h"
 #include "progress.h"
 #include "stream.h"
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 #include <cwchar>
+#include <iterator>
 
 #include <sys/stat.h>
 #include <windows.h>
@@ -53,6 +55,43 @@ bool ansi_cannot_spell(const wchar_t* wide)
     const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
                                          nullptr, &lossy);
     return size == 0 || lossy != FALSE;
+}
+
+// `path` as wide characters into wide[0..size-1]: the argument's own wide
+// form where `path` is the argument, else converted from the ANSI code page.
+bool wide_path(const char* path, wchar_t* wide, std::size_t size)
+{
+    const bool is_argument = __argc >= 2 && __argv != nullptr && std::strcmp(path, __argv[1]) == 0;
+    const wchar_t* argument = is_argument ? wide_argument() : nullptr;
+    if (argument != nullptr) {
+        if (std::wcslen(argument) >= size) {
+            return false;
+        }
+        std::wcscpy(wide, argument);
+        return true;
+    }
+    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, static_cast<int>(size)) != 0;
+}
+
+// Where the last component of a wide path starts.
+const wchar_t* last_component(const wchar_t* path)
+{
+    const wchar_t* start = path;
+    for (const wchar_t* c = path; *c != L'\0'; ++c) {
+        if (*c == L'\\' || *c == L'/' || *c == L':') {
+            start = c + 1;
+        }
+    }
+    return start;
+}
+
+// A function of user32, which is loaded only when the clipboard is read, so
+// that the programs import nothing but KERNEL32 and msvcrt.
+template <typename Function> Function user32_function(HMODULE user32, const char* name)
+{
+    // GetProcAddress's type is cast through the generic function pointer.
+    using Generic = void (*)();
+    return reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(user32, name)));
 }
 
 } // namespace
@@ -100,6 +139,121 @@ bool platform_stderr_is_terminal()
     // for a terminal).
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+bool platform_stdout_is_terminal()
+{
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+std::size_t platform_file_name(const char* path, char* name, std::size_t size)
+{
+    wchar_t wide[1024];
+    if (!wide_path(path, wide, std::size(wide))) {
+        return 0;
+    }
+    const int length = WideCharToMultiByte(CP_UTF8, 0, last_component(wide), -1, name,
+                                           static_cast<int>(size), nullptr, nullptr);
+    return length > 1 ? static_cast<std::size_t>(length - 1) : 0;
+}
+
+long platform_read_beside(const char* path, const char* name, unsigned char* buffer, std::size_t size)
+{
+    // The folder of the file, as wide characters, then `name`.
+    wchar_t beside[2048];
+    if (!wide_path(path, beside, std::size(beside))) {
+        return -1;
+    }
+    wchar_t* end = const_cast<wchar_t*>(last_component(beside));
+    const auto room = static_cast<int>(std::size(beside) - static_cast<std::size_t>(end - beside));
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, end, room) == 0) {
+        return -1;
+    }
+
+    // A folder does not open this way; a device or pipe is closed unread.
+    HANDLE file = CreateFileW(beside, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return -1;
+    }
+    long count = -1;
+    if (GetFileType(file) == FILE_TYPE_DISK) {
+        count = 0;
+        DWORD n = 0;
+        while (static_cast<std::size_t>(count) < size
+               && ReadFile(file, buffer + count, static_cast<DWORD>(size - static_cast<std::size_t>(count)), &n,
+                           nullptr) != 0
+               && n > 0) {
+            count += static_cast<long>(n);
+        }
+    }
+    CloseHandle(file);
+    return count;
+}
+
+std::size_t platform_clipboard_text(char* text, std::size_t size)
+{
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    if (user32 == nullptr) {
+        return 0;
+    }
+    const auto available = user32_function<BOOL(WINAPI*)(UINT)>(user32, "IsClipboardFormatAvailable");
+    const auto open = user32_function<BOOL(WINAPI*)(HWND)>(user32, "OpenClipboard");
+    const auto data = user32_function<HANDLE(WINAPI*)(UINT)>(user32, "GetClipboardData");
+    const auto close = user32_function<BOOL(WINAPI*)()>(user32, "CloseClipboard");
+    int length = 0;
+    if (available != nullptr && open != nullptr && data != nullptr && close != nullptr
+        && available(CF_UNICODETEXT) != 0 && open(nullptr) != 0) {
+        HANDLE memory = data(CF_UNICODETEXT);
+        const auto* wide = memory != nullptr ? static_cast<const wchar_t*>(GlobalLock(memory)) : nullptr;
+        if (wide != nullptr) {
+            // Only a short text can be a digest; a longer one is not read.
+            const std::size_t units = GlobalSize(memory) / sizeof(wchar_t);
+            const std::size_t shown = wcsnlen(wide, units);
+            if (shown < size / 4) {
+                length = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(shown), text,
+                                             static_cast<int>(size) - 1, nullptr, nullptr);
+            }
+            GlobalUnlock(memory);
+        }
+        close();
+    }
+    FreeLibrary(user32);
+    text[length > 0 ? length : 0] = '\0';
+    return length > 0 ? static_cast<std::size_t>(length) : 0;
+}
+
+void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone, bool after_report)
+{
+    // Wide text, so that it reads right whatever the console's code page.
+    wchar_t text[2048];
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, static_cast<int>(std::size(text)));
+    if (length <= 1) {
+        return;
+    }
+    std::fflush(stdout);
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    if (after_report) {
+        WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const bool colour = GetConsoleScreenBufferInfo(console, &info) != 0;
+    if (colour) {
+        const WORD foreground = tone == Tone::match      ? FOREGROUND_GREEN
+                                : tone == Tone::mismatch ? FOREGROUND_RED
+                                                         : FOREGROUND_RED | FOREGROUND_GREEN;
+        SetConsoleTextAttribute(console, static_cast<WORD>((info.wAttributes & ~0x0F) | foreground
+                                                           | FOREGROUND_INTENSITY));
+    }
+    WriteConsoleW(console, text, static_cast<DWORD>(length - 1), &written, nullptr);
+    if (colour) {
+        SetConsoleTextAttribute(console, info.wAttributes);
+    }
+    if (!after_report) {
+        WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
+    }
 }
 
 std::int64_t platform_file_size(std::FILE* file)

@@ -36,8 +36,6 @@ inline void platform_progress_update(platform_progress& progress, std::uint64_t 
 // Erases the line, if one was shown. Call before the driver returns.
 void platform_progress_end(platform_progress& progress);
 
-// Platform questions behind the progress line (platform_posix.cpp,
-// platform_windows.cpp): whether standard error is a terminal, and the size
-// of the open file, or -1 when it has none (a pipe, a FIFO, a device).
-bool platform_stderr_is_terminal();
+// The size of the open file, or -1 when it has none (a pipe, a FIFO, a
+// device): platform_posix.cpp, platform_windows.cpp.
 std::int64_t platform_file_size(std::FILE* file);

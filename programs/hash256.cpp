@@ -1,4 +1,5 @@
-// hash256 FILE: prints the path and the SHA-256 digest of the file.
+// hash256 FILE [DIGEST]: prints the path and the SHA-256 digest of the file;
+// on a console, says whether it is the one expected.
 #include "platform.h"
 #include "report.h"
 #include "sha256.h"
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
         report_file_error();
     } else {
         report_digest(path, state, 8);
+        report_verdict(path, argc > 2 ? argv[2] : nullptr, state, 8);
     }
     return report_close(result);
 }

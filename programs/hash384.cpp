@@ -1,5 +1,6 @@
-// hash384 FILE: prints the path, the SHA-384 digest of the file, and the
-// seconds that opening, reading and hashing it took.
+// hash384 FILE [DIGEST]: prints the path, the SHA-384 digest of the file, and the
+// seconds that opening, reading and hashing it took; on a console, says
+// whether the digest is the one expected.
 #include "platform.h"
 #include "report.h"
 #include "sha512.h"
@@ -20,6 +21,7 @@ int main(int argc, char* argv[])
                                                      - static_cast<std::uint32_t>(start));
         report_digest(path, state, 6);
         report_seconds(ticks);
+        report_verdict(path, argc > 2 ? argv[2] : nullptr, state, 6);
     }
     return report_close(result);
 }

@@ -1,7 +1,9 @@
 // Differential fuzzing: every message goes through every usable kernel of
 // both engines, block by block and through the file drivers, and each digest
 // must equal libcrypto's. The first input byte picks the stale bytes that
-// fill the SHA-512 work buffer before the message's last bytes go in.
+// fill the SHA-512 work buffer before the message's last bytes go in. The
+// same message is read as a checksum file too, which must end in an answer
+// without any fault.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <openssl/evp.h>
 #include <unistd.h>
 
+#include "checksum.h"
 #include "sha256.h"
 #include "sha256_kernels.h"
 #include "sha512.h"
@@ -112,6 +115,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         expect(SHA512_digest_with(kernels512[k], temp_path.c_str(), got, SHA512_initial) == 0
                    && std::memcmp(got, want512, sizeof want512) == 0,
                "SHA-512 driver");
+    }
+
+    // As a checksum file: a digest found is one of the asked length.
+    char expected[checksum_max_digits + 1];
+    const NameRule rule = (stale & 2) != 0 ? NameRule::windows : NameRule::exact;
+    if (checksum_find(data, length, "SHA256", 64, "a.iso", 5, (stale & 1) != 0, rule, expected) == Entry::found) {
+        expect(std::strlen(expected) == 64 && std::strspn(expected, "0123456789abcdef") == 64, "checksum");
     }
 
     std::uint32_t want256[8], got256[8];

@@ -4,7 +4,8 @@
 # imports, version information, its zip), and runs them under Wine as a user
 # of the target would see them: exact report bytes with CR LF line ends, the
 # stored Shift-JIS message, the interpreter's pause prompt, exit statuses, a
-# wildcard argument, names outside the code page, and a file over 4 GiB.
+# wildcard argument, names outside the code page, a file over 4 GiB, and the
+# verdict on a console (a pseudo-terminal, which Wine makes a console).
 # Exits 77 (skipped) when a cross compiler or Wine is missing.
 #   tests/wine/check.sh [WORK_DIR]
 set -u
@@ -35,6 +36,7 @@ build mingw-i686 "$work/win32"
 build mingw-x86_64 "$work/win64"
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/version_info.cpp" -o "$work/version_info.exe" \
   -lversion || exit 1
+x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/set_clipboard.cpp" -o "$work/set_clipboard.exe" || exit 1
 
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 # Let Wine finish setting up its prefix, then keep one wineserver running
@@ -172,6 +174,31 @@ check_programs() { # folder wine
     [[ $status == 1 && "$out" == "$(hex "$message")$crlf$crlf"* ]] && pass || fail "$locale: missing file: $out"
   done
   wine_env=()
+  cd "$data" || return
+
+  # The verdict, on a console only: from a checksum list beside the file,
+  # then from the clipboard; standard output is the report as without it.
+  mkdir -p verdict && cd verdict || return
+  head -c 5000 ../random >file.bin
+  local sum
+  sum=$(sha256sum file.bin | cut -d' ' -f1)
+  run hash256 file.bin
+  local plain=$out
+  on_console() { # expected-text: runs hash256 on file.bin with a console for standard error
+    console=$(script -qec "$wine $exe_dir/hash256.exe file.bin </dev/null >$work/out" /dev/null 2>&1 |
+      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g')
+    out=$(od -An -v -tx1 "$work/out" | tr -d ' \n')
+    [[ "$console" == *"$1"* && "$out" == "$plain" ]] && pass || fail "verdict $1: $console / $out"
+  }
+  printf '%s  other.bin\r\n%s *file.bin\r\n' "$sum" "$sum" >SHA256SUMS
+  on_console "一致 [match]: SHA256SUMS"
+  printf '%s *FILE.BIN\n' "${sum/?/0}" >SHA256SUMS
+  [[ ${sum:0:1} == 0 ]] && printf '%s *FILE.BIN\n' "${sum/?/1}" >SHA256SUMS
+  on_console "不一致 [MISMATCH]: SHA256SUMS"
+  rm SHA256SUMS
+  "$wine64" "$work/set_clipboard.exe" " ${sum^^}"$'\r\n' && on_console "一致 [match]: クリップボード" ||
+    fail "the clipboard could not be set"
+  "$wine64" "$work/set_clipboard.exe" "-"
   cd "$data" || return
 
   # Over 4 GiB: the byte total must not wrap at 32 bits. A run that long would
