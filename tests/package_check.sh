@@ -29,6 +29,8 @@ for program in hash512 hash384 hash256; do
   grep -q "/usr/bin/$program\$" <<<"$listing" || { echo "$deb lacks $program"; exit 1; }
 done
 [[ $(dpkg-deb -f "$deb" Package) == sha2hash ]]
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/sha2hash/copyright | grep -qx 'License: Expat' ||
+  { echo "the package's copyright file names no free licence"; exit 1; }
 [[ $(dpkg-deb -f "$deb" Depends) == libc6* ]] || { echo "Depends: $(dpkg-deb -f "$deb" Depends)"; exit 1; }
 report=$(lintian --suppress-tags bogus-mail-host,bogus-mail-host-in-debian-changelog "$deb" 2>/dev/null) ||
   { echo "lintian: $report"; exit 1; }

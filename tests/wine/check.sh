@@ -37,6 +37,8 @@ build mingw-x86_64 "$work/win64"
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/version_info.cpp" -o "$work/version_info.exe" \
   -lversion || exit 1
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/set_clipboard.cpp" -o "$work/set_clipboard.exe" || exit 1
+x86_64-w64-mingw32-g++ -O2 -static -municode "$source_dir/tests/wine/shell_verb.cpp" -o "$work/shell_verb.exe" \
+  -lshlwapi || exit 1
 
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 # Let Wine finish setting up its prefix, then keep one wineserver running
@@ -48,7 +50,9 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null' EXIT
 
 # Each zip holds the three programs of its word size, importing only
-# KERNEL32 and msvcrt, each with its version information, and the README.
+# KERNEL32 and msvcrt, each with its version information; the users' README
+# (UTF-8 with a byte order mark) and the licence, with CR LF line ends; and
+# the menu scripts, ASCII with CR LF. The developers' README stays out.
 declare -A formats=([win32]=pei-i386 [win64]=pei-x86-64)
 declare -A digests=([hash512]=SHA-512 [hash384]=SHA-384 [hash256]=SHA-256)
 version=$(sed -nE 's/^project\(sha2hash VERSION ([0-9.]+).*/\1/p' "$source_dir/CMakeLists.txt")
@@ -56,9 +60,16 @@ for build in win32 win64; do
   unpacked="$work/$build/unpacked"
   rm -rf "$unpacked" && mkdir -p "$unpacked"
   (cd "$unpacked" && cmake -E tar xf "$work/$build/sha2hash-$version-$build.zip") || fail "no $build zip"
-  [[ -f "$unpacked/sha2hash-$version-$build/README.md" ]] && pass || fail "$build zip: no README.md"
+  top="$unpacked/sha2hash-$version-$build"
+  [[ ! -e "$top/README.md" && $(head -c 3 "$top/README.txt" | od -An -tx1 | tr -d ' ') == efbbbf ]] &&
+    pass || fail "$build zip: README.txt without a byte order mark, or README.md"
+  for file in README.txt LICENSE.txt install.cmd uninstall.cmd; do
+    [[ -s "$top/$file" ]] && ! grep -q $'[^\r]$' "$top/$file" && pass || fail "$build zip: $file lacks CR LF"
+  done
+  ! LC_ALL=C grep -q $'[^ -~\r]' "$top/install.cmd" "$top/uninstall.cmd" && pass || fail "$build zip: scripts not ASCII"
+  grep -q "MIT License" "$top/LICENSE.txt" && pass || fail "$build zip: no licence"
   for program in hash512 hash384 hash256; do
-    exe="$unpacked/sha2hash-$version-$build/bin/$program.exe"
+    exe="$top/bin/$program.exe"
     imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')
     if x86_64-w64-mingw32-objdump -f "$exe" | grep -q "file format ${formats[$build]}\$" &&
        [[ "$imports" == "KERNEL32.dll msvcrt.dll " ]]; then pass; else fail "$build $program.exe: imports $imports"; fi
@@ -68,6 +79,7 @@ FileDescription=${digests[$program]} digest of a file$([[ $program == hash384 ]]
 FileVersion=$version
 ProductVersion=$version
 OriginalFilename=$program.exe
+LegalCopyright=Copyright (c) 2026 the sha2hash authors. MIT License.
 Fixed=$version.0"
     [[ "$info" == "$expected" ]] && pass || fail "$build $program.exe version information: $info"
   done
@@ -210,13 +222,43 @@ check_programs() { # folder wine
   rm -f big
 }
 
+# The right-click menu of a zip unpacked where its path has a space, "&"
+# and brackets: install.cmd (twice) adds one entry a program, whose text
+# comes from the program and whose command line, run as Explorer runs it,
+# hashes a file whose name has a space, Japanese and "&"; uninstall.cmd
+# leaves no key behind. $1 is the zip's build, $2 the Wine to run it.
+check_menu() {
+  local folder="$work/$1/menu & (test) dir"
+  rm -rf "$folder" && mkdir -p "$folder" && cp -r "$work/$1/unpacked/sha2hash-$version-$1" "$folder/" || return
+  local classes='HKCU\Software\Classes\*'
+  "$2" reg query "$classes" >/dev/null 2>&1 && { fail "$1 menu: $classes exists before install"; return; }
+  (cd "$folder/sha2hash-$version-$1" && "$2" cmd /c install.cmd && "$2" cmd /c install.cmd) </dev/null >/dev/null 2>&1 ||
+    fail "$1 menu: install.cmd failed"
+  local name="データ & copy 1.bin"
+  head -c 3000 "$data/random" >"$data/$name"
+  local program algorithm
+  for program in hash256 hash384 hash512; do
+    algorithm=SHA-${program#hash}
+    text=$("$wine64" "$work/shell_verb.exe" text "sha2hash.$program" </dev/null | tr -d '\r')
+    [[ "$text" == "$algorithm を計算" ]] && pass || fail "$1 menu: $program shows '$text'"
+    (cd "$data" && "$wine64" "$work/shell_verb.exe" run "sha2hash.$program" "$name" </dev/null >"$work/out")
+    local sum
+    sum=$("sha${program#hash}sum" "$data/$name" | cut -d' ' -f1)
+    [[ $? == 0 && $(tr -d '\r' <"$work/out") == *$'\n\n'"$sum"$'\n'* ]] && pass || fail "$1 menu: $program: $(head -c 300 "$work/out")"
+  done
+  (cd "$folder/sha2hash-$version-$1" && "$2" cmd /c uninstall.cmd) </dev/null >/dev/null 2>&1
+  "$2" reg query "$classes" >/dev/null 2>&1 && fail "$1 menu: keys left after uninstall.cmd" || pass
+}
+
 mkdir -p "$data" && cd "$data" && head -c 20000 /dev/urandom >random || exit 1
+check_menu win64 "$wine64"
 check_programs "$work/win64" "$wine64"
 # The 32-bit programs where Wine can run them: a kernel without 32-bit
 # support cannot start the 32-bit Wine loader.
 wine "$work/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
 if [[ $? == 1 && -s "$work/probe" ]]; then
   check_programs "$work/win32" wine
+  check_menu win32 wine
 else
   echo "note: this kernel cannot run 32-bit Wine; the 32-bit build was checked without running it"
 fi

@@ -20,7 +20,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     for (const char* name :
-         {"ProductName", "FileDescription", "FileVersion", "ProductVersion", "OriginalFilename"}) {
+         {"ProductName", "FileDescription", "FileVersion", "ProductVersion", "OriginalFilename",
+          "LegalCopyright"}) {
         const std::string key = std::string("\\StringFileInfo\\040904B0\\") + name;
         char* value = nullptr;
         UINT length = 0;
