@@ -11,10 +11,26 @@
 // then fails with an error the program reports, instead of killing it.
 void platform_start();
 
+// The program's arguments: `path`, the file to hash (nullptr when none was
+// given), and `expected`, the one after it (nullptr when none). The first
+// and second, except that on Windows, where the runtime expands a wildcard
+// in the first into every name it matches, the first match that is a file
+// is the path and the argument after the matches the second.
+void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected);
+
+// Writes the path on standard output as the report's first line's text:
+// as given, except that on Windows, on a console, it is written as the wide
+// argument (the name as Explorer shows it), and elsewhere a character the
+// code page lacks becomes '?' rather than a look-alike letter.
+void platform_write_path(const char* path);
+
 // Flushes standard output, shows a "press any key" prompt and waits for one
 // key. Returns at once when standard input has ended or is not readable.
 // On a terminal the key is taken whole, and the terminal's settings are the
-// same afterwards, also when a signal ends the program during the wait.
+// same afterwards, also when a signal ends or stops the program during the
+// wait (after a stop the wait takes the terminal again and goes on). On
+// Windows the command interpreter's PAUSE, or where it cannot run, a prompt
+// and wait of the program's own.
 void platform_pause();
 
 // Milliseconds of elapsed (wall) time as a signed 32-bit tick count. Only

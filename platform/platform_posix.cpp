@@ -17,6 +17,7 @@
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -30,24 +31,160 @@ constexpr char prompt[] = "Press any key to continue . . . ";
 // character) follows within this time, and is taken with it.
 constexpr int key_rest_ms = 50;
 
-// The signals that end the program during the pause; each first puts the
-// terminal back.
-constexpr int ending_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+// The signals whose default action ends the program, and which another
+// process (or the terminal) may send: while the screen is not as the user
+// left it (raw settings at the pause, a progress line on standard error),
+// each first puts it right. Realtime signals are added at run time.
+constexpr int ending_signals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR};
 
-// The terminal settings found by the pause, for its signal handler.
+// What the handlers put right: the terminal's settings found by the pause
+// (while `restore_settings` is set) and the width of the progress line on
+// standard error (0: none). The raw settings are the pause's own, taken
+// again after a stop.
 termios settings_to_restore;
+termios raw_settings;
+volatile sig_atomic_t restore_settings = 0;
+volatile sig_atomic_t line_columns = 0;
 
-extern "C" void restore_terminal_and_end(int signal_number)
+// Ending and stop signals that had an action of their own before the guard
+// (ignored ones stay ignored and get no handler).
+constexpr int realtime_count = 32;
+struct sigaction previous_actions[std::size(ending_signals) + realtime_count];
+struct sigaction previous_stop;
+struct sigaction previous_continue;
+bool guarded = false;
+
+// Blanks the progress line and returns to its start, with write() only,
+// which a signal handler may call.
+void erase_line()
 {
-    // tcsetattr, sigaction and raise are safe in a signal handler. The
-    // signal is blocked here, so the raised one ends the program as soon
-    // as the handler returns, as it would have without the handler.
-    tcsetattr(STDIN_FILENO, TCSANOW, &settings_to_restore);
+    static constexpr char spaces[64] = {
+        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    (void)!write(STDERR_FILENO, "\r", 1);
+    for (auto left = static_cast<std::size_t>(line_columns); left > 0;) {
+        const std::size_t count = left < sizeof spaces ? left : sizeof spaces;
+        (void)!write(STDERR_FILENO, spaces, count);
+        left -= count;
+    }
+    (void)!write(STDERR_FILENO, "\r", 1);
+}
+
+extern "C" void put_screen_right_and_end(int signal_number)
+{
+    // tcsetattr, write, sigaction and raise are safe in a signal handler.
+    // The signal is blocked here, so the raised one ends the program as
+    // soon as the handler returns, as it would have without the handler.
+    if (line_columns > 0) {
+        erase_line();
+    }
+    if (restore_settings != 0) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &settings_to_restore);
+    }
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     sigemptyset(&default_action.sa_mask);
     sigaction(signal_number, &default_action, nullptr);
     raise(signal_number);
+}
+
+// A stop (Ctrl-Z from a job-control shell, kill -TSTP) during the pause:
+// the terminal goes back to the user's settings while the program stands,
+// and the pause takes it again when it goes on. In the background that
+// stops it once more, as reading a terminal there does.
+extern "C" void stop_with_terminal_back(int /*signal_number*/)
+{
+    const int saved_errno = errno;
+    tcsetattr(STDIN_FILENO, TCSANOW, &settings_to_restore);
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    struct sigaction guard {};
+    sigaction(SIGTSTP, &stop, &guard);
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    raise(SIGTSTP);
+    // Here once the program goes on.
+    sigaction(SIGTSTP, &guard, nullptr);
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw_settings);
+    errno = saved_errno;
+}
+
+// Going on after any stop (SIGSTOP too): take the terminal again.
+extern "C" void take_terminal_again(int /*signal_number*/)
+{
+    const int saved_errno = errno;
+    if (restore_settings != 0) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &raw_settings);
+    }
+    errno = saved_errno;
+}
+
+// Installs `handler` for `signal_number` unless it is ignored, keeping the
+// previous action.
+void install(int signal_number, void (*handler)(int), const sigset_t& mask, struct sigaction& previous)
+{
+    sigaction(signal_number, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) {
+        struct sigaction action {};
+        action.sa_handler = handler;
+        action.sa_mask = mask;
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// Puts the handlers in place, for the pause or the progress line; the pause
+// also guards against stops.
+void guard_screen(bool stops)
+{
+    if (stops) {
+        sigset_t none;
+        sigemptyset(&none);
+        install(SIGTSTP, stop_with_terminal_back, none, previous_stop);
+        install(SIGCONT, take_terminal_again, none, previous_continue);
+    }
+    if (guarded) {
+        return;
+    }
+    guarded = true;
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (const int signal_number : ending_signals) {
+        sigaddset(&mask, signal_number);
+    }
+    std::size_t i = 0;
+    for (const int signal_number : ending_signals) {
+        install(signal_number, put_screen_right_and_end, mask, previous_actions[i++]);
+    }
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && i < std::size(previous_actions);
+         ++signal_number) {
+        install(signal_number, put_screen_right_and_end, mask, previous_actions[i++]);
+    }
+}
+
+void unguard_screen(bool stops)
+{
+    if (stops) {
+        sigaction(SIGTSTP, &previous_stop, nullptr);
+        sigaction(SIGCONT, &previous_continue, nullptr);
+    }
+    if (!guarded) {
+        return;
+    }
+    guarded = false;
+    std::size_t i = 0;
+    for (const int signal_number : ending_signals) {
+        sigaction(signal_number, &previous_actions[i++], nullptr);
+    }
+    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && i < std::size(previous_actions);
+         ++signal_number) {
+        sigaction(signal_number, &previous_actions[i++], nullptr);
+    }
 }
 
 // Waits until standard input has something to read, or `timeout_ms` has
@@ -98,32 +235,6 @@ int take_key()
     return first;
 }
 
-// Installs the terminal-restoring handler for every ending signal that is
-// not ignored, keeping the previous actions in `previous`.
-void guard_terminal(const termios& saved, struct sigaction (&previous)[std::size(ending_signals)])
-{
-    settings_to_restore = saved;
-    struct sigaction guard {};
-    guard.sa_handler = restore_terminal_and_end;
-    sigemptyset(&guard.sa_mask);
-    for (const int signal_number : ending_signals) {
-        sigaddset(&guard.sa_mask, signal_number);
-    }
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-        sigaction(ending_signals[i], nullptr, &previous[i]);
-        if (previous[i].sa_handler != SIG_IGN) {
-            sigaction(ending_signals[i], &guard, nullptr);
-        }
-    }
-}
-
-void unguard_terminal(const struct sigaction (&previous)[std::size(ending_signals)])
-{
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-        sigaction(ending_signals[i], &previous[i], nullptr);
-    }
-}
-
 // True when the user's locale (LC_CTYPE from the environment) stores text in
 // any flavour of Shift-JIS: SHIFT_JIS, SJIS, CP932, WINDOWS-31J, MS_KANJI,
 // SHIFT_JISX0213, ... Names are compared without case, '-' or '_'.
@@ -153,6 +264,17 @@ bool locale_is_shift_jis()
 
 } // namespace
 
+void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected)
+{
+    path = argc > 1 ? argv[1] : nullptr;
+    expected = argc > 2 ? argv[2] : nullptr;
+}
+
+void platform_write_path(const char* path)
+{
+    std::fputs(path, stdout);
+}
+
 void platform_start()
 {
     // A reader that has gone makes the write fail with EPIPE, which the
@@ -177,21 +299,23 @@ void platform_pause()
     // A terminal: take one key without Enter and without echo, in settings
     // made before the prompt shows, so no key pressed at the prompt is
     // echoed. Signal keys arrive as plain bytes; signals sent otherwise put
-    // the settings back before they end the program.
-    struct sigaction previous[std::size(ending_signals)];
-    guard_terminal(saved, previous);
-    termios raw = saved;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    // the settings back before they end or stop the program.
+    settings_to_restore = saved;
+    raw_settings = saved;
+    raw_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
+    raw_settings.c_cc[VMIN] = 1;
+    raw_settings.c_cc[VTIME] = 0;
+    restore_settings = 1;
+    guard_screen(true);
+    tcsetattr(STDIN_FILENO, TCSANOW, &raw_settings);
 
     std::fputs(prompt, stdout);
     std::fflush(stdout);
     const int key = take_key();
 
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    unguard_terminal(previous);
+    restore_settings = 0;
+    unguard_screen(true);
     std::fputs("\n", stdout);
     std::fflush(stdout);
 
@@ -222,6 +346,26 @@ const char* platform_text(const char* sjis, const char* utf8)
 bool platform_stderr_is_terminal()
 {
     return isatty(STDERR_FILENO) != 0;
+}
+
+unsigned platform_stderr_columns()
+{
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+        return 80;
+    }
+    return size.ws_col;
+}
+
+void platform_progress_shown(unsigned columns)
+{
+    // The handlers stand only while a line is on the screen.
+    line_columns = static_cast<sig_atomic_t>(columns);
+    if (columns > 0) {
+        guard_screen(false);
+    } else {
+        unguard_screen(false);
+    }
 }
 
 bool platform_stdout_is_terminal()

@@ -5,6 +5,7 @@
 // verdict.
 #include "platform.h"
 #include "progress.h"
+#include "long_path.h"
 #include "stream.h"
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include <conio.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -32,19 +34,77 @@ int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildca
 
 namespace {
 
-// The program's first argument as the runtime's wide argument list gives it
-// (wildcards expanded as in the ANSI list), or nullptr.
-const wchar_t* wide_argument()
+// The argument that names the file: 1 unless a wildcard in the first
+// argument matched a folder before a file (platform_arguments).
+int path_index = 1;
+
+// The runtime's wide argument list (wildcards expanded as in the ANSI
+// list), or nullptr.
+wchar_t** wide_arguments(int& count)
 {
-    int argc = 0;
     wchar_t** argv = nullptr;
     wchar_t** env = nullptr;
     msvcrt_startup_info info{0};
-    if (__wgetmainargs(&argc, &argv, &env, _dowildcard != 0 ? 1 : 0, &info) != 0 || argc < 2
-        || argv == nullptr) {
+    count = 0;
+    if (__wgetmainargs(&count, &argv, &env, _dowildcard != 0 ? 1 : 0, &info) != 0) {
         return nullptr;
     }
-    return argv[1];
+    return argv;
+}
+
+// The wide form of the argument that names the file, or nullptr.
+const wchar_t* wide_argument()
+{
+    int count = 0;
+    wchar_t** argv = wide_arguments(count);
+    return argv != nullptr && path_index < count ? argv[path_index] : nullptr;
+}
+
+// True when `path` is the argument that names the file.
+bool is_argument(const char* path)
+{
+    return path_index < __argc && __argv != nullptr && std::strcmp(path, __argv[path_index]) == 0;
+}
+
+// How many arguments the command line held before the runtime expanded
+// wildcards, split as the runtime splits it (white space outside quotes;
+// backslashes escape only a quote), and whether the first after the
+// program's name has a wildcard.
+int raw_argument_count(bool& first_has_wildcard)
+{
+    const wchar_t* c = GetCommandLineW();
+    first_has_wildcard = false;
+    bool quoted = false;
+    // The program's name: quotes group, backslashes are plain.
+    for (; *c != L'\0' && (quoted || (*c != L' ' && *c != L'\t')); ++c) {
+        quoted = *c == L'"' ? !quoted : quoted;
+    }
+    int count = 1;
+    for (;;) {
+        while (*c == L' ' || *c == L'\t') {
+            ++c;
+        }
+        if (*c == L'\0') {
+            return count;
+        }
+        ++count;
+        quoted = false;
+        while (*c != L'\0' && (quoted || (*c != L' ' && *c != L'\t'))) {
+            std::size_t backslashes = 0;
+            while (*c == L'\\') {
+                ++backslashes;
+                ++c;
+            }
+            if (*c == L'"' && backslashes % 2 == 0) {
+                quoted = !quoted;
+            } else if ((*c == L'*' || *c == L'?') && count == 2) {
+                first_has_wildcard = true;
+            }
+            if (*c != L'\0') {
+                ++c;
+            }
+        }
+    }
 }
 
 // True when `wide` has a character the ANSI code page lacks, so that its
@@ -61,8 +121,7 @@ bool ansi_cannot_spell(const wchar_t* wide)
 // form where `path` is the argument, else converted from the ANSI code page.
 bool wide_path(const char* path, wchar_t* wide, std::size_t size)
 {
-    const bool is_argument = __argc >= 2 && __argv != nullptr && std::strcmp(path, __argv[1]) == 0;
-    const wchar_t* argument = is_argument ? wide_argument() : nullptr;
+    const wchar_t* argument = is_argument(path) ? wide_argument() : nullptr;
     if (argument != nullptr) {
         if (std::wcslen(argument) >= size) {
             return false;
@@ -94,19 +153,61 @@ template <typename Function> Function user32_function(HMODULE user32, const char
     return reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(user32, name)));
 }
 
+// Room for the longest path Windows has, in its extended form.
+constexpr std::size_t longest_path = 32768;
+
+// Opens a path too long for the plain form through its absolute extended
+// form ("\\?\C:\..."), or returns nullptr.
+std::FILE* open_long(const wchar_t* path)
+{
+    static wchar_t full[longest_path];
+    static wchar_t extended[longest_path + 8];
+    const DWORD length = GetFullPathNameW(path, longest_path, full, nullptr);
+    if (length < MAX_PATH || length >= longest_path
+        || !platform_extended_path(full, extended, std::size(extended))) {
+        return nullptr;
+    }
+    return _wfopen(extended, L"rb");
+}
+
+// The width of the progress line on the console, for the Ctrl-C handler.
+volatile LONG console_line = 0;
+
+// Ctrl-C, Ctrl-Break or a closed window while the progress line shows:
+// erase it, then let the default handler end the program.
+BOOL WINAPI erase_line_and_end(DWORD /*event*/)
+{
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD written = 0;
+    WriteConsoleA(console, "\r", 1, &written, nullptr);
+    for (LONG i = 0; i < console_line; ++i) {
+        WriteConsoleA(console, " ", 1, &written, nullptr);
+    }
+    WriteConsoleA(console, "\r", 1, &written, nullptr);
+    return FALSE;
+}
+
 } // namespace
 
 std::FILE* platform_fopen(const char* path)
 {
     // Any other path, and an argument the code page spells, open as given.
-    const bool is_argument = __argc >= 2 && __argv != nullptr && std::strcmp(path, __argv[1]) == 0;
-    const wchar_t* wide = is_argument ? wide_argument() : nullptr;
+    const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
+    std::FILE* file = nullptr;
     if (wide != nullptr && ansi_cannot_spell(wide)) {
-        return _wfopen(wide, L"rb");
-    }
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr && wide != nullptr) {
         file = _wfopen(wide, L"rb");
+    } else {
+        file = std::fopen(path, "rb");
+        if (file == nullptr && wide != nullptr) {
+            file = _wfopen(wide, L"rb");
+        }
+    }
+    if (file == nullptr) {
+        static wchar_t converted[longest_path];
+        if (wide == nullptr && MultiByteToWideChar(CP_ACP, 0, path, -1, converted, longest_path) != 0) {
+            wide = converted;
+        }
+        file = wide != nullptr ? open_long(wide) : nullptr;
     }
     return file;
 }
@@ -115,11 +216,74 @@ void platform_start()
 {
 }
 
+void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected)
+{
+    path = argc > 1 ? argv[1] : nullptr;
+    expected = argc > 2 ? argv[2] : nullptr;
+    // A wildcard in the first argument became every name it matched,
+    // folders too: the first that is a file is hashed, and the second
+    // argument is the one after the matches.
+    bool wildcard = false;
+    const int matches = argc - raw_argument_count(wildcard) + 1;
+    int count = 0;
+    wchar_t** wide = wide_arguments(count);
+    if (!wildcard || matches < 2 || wide == nullptr || count != argc) {
+        return;
+    }
+    for (int i = 1; i <= matches; ++i) {
+        const DWORD attributes = GetFileAttributesW(wide[i]);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            path_index = i;
+            path = argv[i];
+            break;
+        }
+    }
+    expected = argc > matches + 1 ? argv[matches + 1] : nullptr;
+}
+
+void platform_write_path(const char* path)
+{
+    // On a console, the name as Explorer shows it, whatever the code page.
+    const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
+    if (wide != nullptr && platform_stdout_is_terminal()) {
+        std::fflush(stdout);
+        DWORD written = 0;
+        if (WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), wide, static_cast<DWORD>(std::wcslen(wide)),
+                          &written, nullptr)
+            != 0) {
+            return;
+        }
+    }
+    // Elsewhere the code page's bytes, with '?' for a character it lacks,
+    // never a look-alike letter that would name another file.
+    static char ansi[2 * longest_path];
+    if (wide != nullptr
+        && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr, nullptr)
+               != 0) {
+        path = ansi;
+    }
+    std::fputs(path, stdout);
+}
+
 void platform_pause()
 {
     // The report must be visible while the window waits.
     std::fflush(stdout);
-    (void)std::system("PAUSE");
+    if (std::system("PAUSE") == 0) {
+        return;
+    }
+    // No command interpreter, or one disabled by policy: a prompt and a
+    // wait of our own, so that a window opened for the report stays.
+    std::fputs("Press any key to continue . . . ", stdout);
+    std::fflush(stdout);
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0) {
+        (void)_getch();
+    } else {
+        (void)std::getchar(); // a file or pipe: one byte, or its end
+    }
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
 }
 
 std::int32_t platform_clock_ms()
@@ -139,6 +303,29 @@ bool platform_stderr_is_terminal()
     // for a terminal).
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+unsigned platform_stderr_columns()
+{
+    // A line wraps at the width of the console's buffer.
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) == 0 || info.dwSize.X < 1) {
+        return 80;
+    }
+    return static_cast<unsigned>(info.dwSize.X);
+}
+
+void platform_progress_shown(unsigned columns)
+{
+    // The handler stands only while a line is on the console.
+    static bool handling = false;
+    console_line = static_cast<LONG>(columns);
+    if (columns > 0 && !handling) {
+        handling = SetConsoleCtrlHandler(erase_line_and_end, TRUE) != 0;
+    } else if (columns == 0 && handling) {
+        SetConsoleCtrlHandler(erase_line_and_end, FALSE);
+        handling = false;
+    }
 }
 
 bool platform_stdout_is_terminal()

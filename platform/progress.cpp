@@ -30,14 +30,19 @@ void format_bytes(char* text, std::size_t size, double bytes)
 }
 
 // Writes `line` over the one on the screen, blanking what it does not cover.
+// The line is at most one character shorter than the screen is wide, so
+// that it never wraps and a carriage return always gets back to its start.
 void write_over(platform_progress& progress, const char* line)
 {
-    const auto length = static_cast<unsigned>(std::strlen(line));
-    std::fprintf(
-        stderr, "\r%s%*s", line,
-        progress.shown_length > length ? static_cast<int>(progress.shown_length - length) : 0, "");
+    const unsigned room = platform_stderr_columns() - 1;
+    unsigned length = static_cast<unsigned>(std::strlen(line));
+    length = length < room ? length : room;
+    const unsigned shown = progress.shown_length < room ? progress.shown_length : room;
+    std::fprintf(stderr, "\r%.*s%*s", static_cast<int>(length), line,
+                 shown > length ? static_cast<int>(shown - length) : 0, "");
     std::fflush(stderr);
     progress.shown_length = length;
+    platform_progress_shown(length);
 }
 
 } // namespace
@@ -74,16 +79,33 @@ void platform_progress_show(platform_progress& progress, std::uint64_t done)
     char speed[32];
     format_bytes(bytes, sizeof bytes, static_cast<double>(done));
     format_bytes(speed, sizeof speed, rate);
-    char line[128];
+    // The parts in order of importance; on a narrow screen the line keeps
+    // as many whole parts as fit, and at least a cut first one.
+    char share[16] = "";
+    char left[32] = "";
     if (progress.size > 0 && done <= static_cast<std::uint64_t>(progress.size)) {
         const auto size = static_cast<double>(progress.size);
-        const auto left = static_cast<unsigned long>((size - static_cast<double>(done)) /
-                                                     (rate > 0.0 ? rate : 1.0));
-        std::snprintf(line, sizeof line, "%3d%%  %s  %s/s  %lu:%02lu left",
-                      static_cast<int>(static_cast<double>(done) * 100.0 / size), bytes, speed,
-                      left / 60, left % 60);
-    } else {
-        std::snprintf(line, sizeof line, "%s  %s/s", bytes, speed);
+        const auto seconds = static_cast<unsigned long>((size - static_cast<double>(done)) /
+                                                        (rate > 0.0 ? rate : 1.0));
+        std::snprintf(share, sizeof share, "%3d%%",
+                      static_cast<int>(static_cast<double>(done) * 100.0 / size));
+        std::snprintf(left, sizeof left, "%lu:%02lu left", seconds / 60, seconds % 60);
+    }
+    std::snprintf(speed + std::strlen(speed), sizeof speed - std::strlen(speed), "/s");
+    const char* const parts[] = {share[0] != '\0' ? share : bytes, share[0] != '\0' ? bytes : speed,
+                                 share[0] != '\0' ? speed : "", left};
+    const unsigned room = platform_stderr_columns() - 1;
+    char line[128] = "";
+    for (const char* part : parts) {
+        if (part[0] == '\0') {
+            continue;
+        }
+        const std::size_t length = std::strlen(line);
+        const std::size_t more = (length > 0 ? 2 : 0) + std::strlen(part);
+        if (length > 0 && length + more > room) {
+            break;
+        }
+        std::snprintf(line + length, sizeof line - length, "%s%s", length > 0 ? "  " : "", part);
     }
     write_over(progress, line);
 }
@@ -98,4 +120,5 @@ void platform_progress_end(platform_progress& progress)
     std::fputs("\r", stderr);
     std::fflush(stderr);
     progress.shown_length = 0;
+    platform_progress_shown(0);
 }

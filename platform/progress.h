@@ -36,6 +36,14 @@ inline void platform_progress_update(platform_progress& progress, std::uint64_t 
 // Erases the line, if one was shown. Call before the driver returns.
 void platform_progress_end(platform_progress& progress);
 
-// The size of the open file, or -1 when it has none (a pipe, a FIFO, a
-// device): platform_posix.cpp, platform_windows.cpp.
+// Platform questions behind the progress line (platform_posix.cpp,
+// platform_windows.cpp): the size of the open file, or -1 when it has none
+// (a pipe, a FIFO, a device); the width of the terminal or console that
+// standard error shows on.
 std::int64_t platform_file_size(std::FILE* file);
+unsigned platform_stderr_columns();
+
+// Tells the platform that a line of `columns` characters now stands on
+// standard error (0: none), so that a signal or Ctrl-C that ends the
+// program erases it first.
+void platform_progress_shown(unsigned columns);

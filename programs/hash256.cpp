@@ -7,14 +7,16 @@
 int main(int argc, char* argv[])
 {
     platform_start();
-    const char* path = argc > 1 ? argv[1] : nullptr;
+    const char* path = nullptr;
+    const char* expected = nullptr;
+    platform_arguments(argc, argv, path, expected);
     std::uint32_t state[8];
     const int result = SHA256(path, state);
     if (result != 0) {
         report_file_error();
     } else {
         report_digest(path, state, 8);
-        report_verdict(path, argc > 2 ? argv[2] : nullptr, state, 8);
+        report_verdict(path, expected, state, 8);
     }
     return report_close(result);
 }

@@ -23,7 +23,8 @@ constexpr char seconds_utf8[] = "\n%f\xE7\xA7\x92";
 
 void write_path(const char* path)
 {
-    std::printf("%s\n\n", path);
+    platform_write_path(path);
+    std::fputs("\n\n", stdout);
 }
 
 } // namespace
@@ -79,8 +80,10 @@ void report_file_error()
 int report_close(int result)
 {
     std::puts("\n");
-    const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     platform_pause();
+    // The prompt is part of the output too: one cut off is a failed write.
+    written = written && std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
     if (result != 0) {
         return 1;
     }

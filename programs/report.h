@@ -26,5 +26,6 @@ void report_file_error();
 
 // Ends every run: the closing line ends, the pause, and the exit status:
 // 0 after a report that reached standard output, 1 when `result` (the
-// driver's) was a failure, 2 when the report could not be written.
+// driver's) was a failure, 2 when the report or the pause's prompt could
+// not be written.
 int report_close(int result);

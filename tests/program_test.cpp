@@ -105,7 +105,11 @@ std::vector<std::string> with_sanitizer_options(std::vector<std::string> env)
 // How a program can be started: as usual, with standard input or output
 // closed, with standard output a pipe whose reader has gone, on a 32 KiB
 // stack, or with standard error a terminal.
-enum class Streams { usual, stdin_closed, stdout_closed, reader_gone, small_stack, stderr_terminal };
+enum class Streams { usual, stdin_closed, stdout_closed, reader_gone, small_stack, stderr_terminal, file_limit };
+
+// Width of the terminal that standard error is on in stderr_terminal runs:
+// narrow, so that a line that does not fit would show.
+constexpr unsigned short terminal_columns = 30;
 
 // Runs while the program does, with its pid, the descriptor its standard
 // error is read from, and the text read from it so far, to add to.
@@ -123,8 +127,11 @@ Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
 {
     int out_pipe[2];
     int err_pipe[2];
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = terminal_columns;
     const bool err_ok = streams == Streams::stderr_terminal
-                            ? openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr) == 0
+                            ? openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, &size) == 0
                             : pipe(err_pipe) == 0;
     if (pipe(out_pipe) != 0 || !err_ok) {
         throw std::runtime_error("pipe failed");
@@ -152,6 +159,11 @@ Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
         } else if (streams == Streams::small_stack) {
             const rlimit stack{32 * 1024, 32 * 1024};
             setrlimit(RLIMIT_STACK, &stack);
+        } else if (streams == Streams::file_limit) {
+            // `ulimit -f 1` with SIGXFSZ ignored: writes past 1 KiB fail.
+            const rlimit file{1024, 1024};
+            setrlimit(RLIMIT_FSIZE, &file);
+            signal(SIGXFSZ, SIG_IGN);
         }
         execve(args[0].c_str(), pointers(args).data(), pointers(env).data());
         _exit(127);
@@ -341,7 +353,7 @@ termios shell_terminal()
 // How hash512 is started on its terminal: as it is; with standard input in
 // non-blocking mode; or under a parent that, once the program has ended,
 // exits 99 when the program left input unread on the terminal.
-enum class Launch { plain, nonblocking_input, count_leftover };
+enum class Launch { plain, nonblocking_input, count_leftover, job };
 
 // Starts hash512 on `path` with a new pseudo-terminal (in `settings`) as its
 // controlling terminal and standard streams; `master` is the other side.
@@ -355,8 +367,16 @@ pid_t start_on_terminal(const std::string& path, Launch launch, int& master)
     if (launch == Launch::nonblocking_input) {
         fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
     }
-    const pid_t program = launch == Launch::count_leftover ? fork() : 0;
+    const pid_t program = launch == Launch::count_leftover || launch == Launch::job ? fork() : 0;
     if (program == 0) {
+        if (launch == Launch::job) {
+            // As a job-control shell starts a job: a process group of its
+            // own, the terminal's foreground.
+            signal(SIGTTOU, SIG_IGN);
+            setpgid(0, 0);
+            tcsetpgrp(STDIN_FILENO, getpid());
+            signal(SIGTTOU, SIG_DFL);
+        }
         execl(HASH512_PATH, HASH512_PATH, path.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -485,7 +505,7 @@ TEST(Pause, EndingSignalsRestoreTheTerminal)
 {
     const TempDir dir;
     const std::string path = dir.write("data", random_bytes(10, 13));
-    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT, SIGUSR1, SIGALRM}) {
         int master = -1;
         const pid_t pid = start_on_terminal(path, Launch::plain, master);
         ASSERT_GE(pid, 0);
@@ -514,6 +534,60 @@ TEST(Pause, WaitsOnANonBlockingTerminal)
     const TerminalEnd end = finish_on_terminal(pid, master, seen);
     EXPECT_EQ(end.status, 0);
     EXPECT_EQ(end.after_prompt, "\r\n");
+    expect_settings_restored(end.settings);
+}
+
+namespace {
+
+// Waits, for 20 s at most, until `done` holds.
+bool eventually(const std::function<bool()>& done)
+{
+    for (int tries = 0; tries < 2000; ++tries) {
+        if (done()) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return done();
+}
+
+bool raw(int master)
+{
+    termios now{};
+    return tcgetattr(master, &now) == 0 && (now.c_lflag & (ICANON | ECHO)) == 0;
+}
+
+} // namespace
+
+// A stop at the pause gives the terminal back while the program stands;
+// going on, the pause takes it again and waits for one key as before.
+TEST(Pause, SurvivesAStop)
+{
+    const TempDir dir;
+    const std::string path = dir.write("data", random_bytes(10, 25));
+    int master = -1;
+    const pid_t pid = start_on_terminal(path, Launch::job, master);
+    ASSERT_GE(pid, 0);
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    const pid_t job = tcgetpgrp(master);
+    ASSERT_GT(job, 0);
+    ASSERT_TRUE(eventually([&] { return raw(master); }));
+    ASSERT_EQ(kill(-job, SIGTSTP), 0);
+    const auto stopped = [job] {
+        std::ifstream stat("/proc/" + std::to_string(job) + "/stat");
+        std::string pid_field, name, state;
+        stat >> pid_field >> name >> state;
+        return state == "T";
+    };
+    ASSERT_TRUE(eventually(stopped)) << "the program did not stop";
+    expect_settings_restored([&] { termios now{}; tcgetattr(master, &now); return now; }());
+    ASSERT_EQ(kill(-job, SIGCONT), 0);
+    ASSERT_TRUE(eventually([&] { return raw(master); })) << "the pause did not take the terminal again";
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(pid, master, seen);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.after_prompt, "\r\n") << "the key was echoed";
     expect_settings_restored(end.settings);
 }
 
@@ -649,6 +723,24 @@ TEST(Hostile, ClosedStandardStreams)
     }
 }
 
+// A prompt cut short by a file size limit is a failed write: status 2.
+TEST(Hostile, PromptCutOffIsAFailure)
+{
+    const TempDir dir;
+    // A path whose report (path, two line ends, 128 digits, two line ends)
+    // fits in 1 KiB, and whose prompt then does not.
+    std::string folder = dir.path;
+    while (folder.size() < 700) {
+        folder += "/" + std::string(150, 'd');
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    }
+    const std::string path = folder + "/" + std::string(876 - folder.size() - 1, 'f');
+    std::ofstream(path) << "data";
+    const std::string out = dir.path + "/out";
+    std::ofstream(out).close();
+    EXPECT_EQ(run({HASH512_PATH, path}, {}, out.c_str(), Streams::file_limit).status, 2);
+}
+
 // The programs need little stack: their buffers are not on it.
 TEST(Hostile, SmallStack)
 {
@@ -690,6 +782,20 @@ bool blank(const std::string& line)
     return line.find_first_not_of(' ') == std::string::npos;
 }
 
+// True when no line written between carriage returns reaches the edge of
+// the terminal, where it would wrap.
+bool fits(const std::string& text)
+{
+    std::size_t column = 0;
+    for (const char c : text) {
+        column = c == '\r' ? 0 : column + 1;
+        if (column >= terminal_columns) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 // A long run on a file of known size shows the share done on a terminal,
@@ -727,10 +833,29 @@ TEST(Progress, ShownOnATerminalOnlyAndErased)
     EXPECT_NE(on_terminal.err.find('%'), std::string::npos) << on_terminal.err;
     EXPECT_NE(on_terminal.err.find(" GiB"), std::string::npos) << on_terminal.err;
     EXPECT_TRUE(blank(shown_line(on_terminal.err))) << "left on the screen: " << shown_line(on_terminal.err);
+    EXPECT_TRUE(fits(on_terminal.err)) << "wraps on a narrow terminal: " << on_terminal.err;
 
     const Outcome on_pipe = run({HASH512_PATH, path}); // checks that standard error stays empty
     EXPECT_EQ(on_pipe.status, 0);
     EXPECT_EQ(on_pipe.out, report(path, expected));
+
+    // Ended by a signal while the line shows, the program erases it first.
+    const auto end_once_shown = [](pid_t pid, int err_fd, std::string& err) {
+        char text[4096];
+        pollfd watch{err_fd, POLLIN, 0};
+        while (err.find('%') == std::string::npos && poll(&watch, 1, 20000) > 0) {
+            const ssize_t n = read(err_fd, text, sizeof text);
+            if (n <= 0) {
+                break;
+            }
+            err.append(text, static_cast<std::size_t>(n));
+        }
+        kill(pid, SIGTERM);
+    };
+    const Outcome ended = run({HASH512_PATH, path}, {}, nullptr, Streams::stderr_terminal, end_once_shown);
+    EXPECT_EQ(ended.status, 128 + SIGTERM);
+    EXPECT_NE(ended.err.find('%'), std::string::npos) << ended.err;
+    EXPECT_TRUE(blank(shown_line(ended.err))) << "left on the screen: " << shown_line(ended.err);
 }
 
 // A FIFO has no size: the line shows bytes and rate, no percentage. The
@@ -770,6 +895,7 @@ TEST(Progress, FifoShowsBytesAndRate)
     EXPECT_NE(outcome.err.find(" MiB/s"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find('%'), std::string::npos) << outcome.err;
     EXPECT_TRUE(blank(shown_line(outcome.err))) << "left on the screen: " << shown_line(outcome.err);
+    EXPECT_TRUE(fits(outcome.err)) << "wraps on a narrow terminal: " << outcome.err;
 }
 
 namespace {

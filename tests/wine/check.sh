@@ -157,6 +157,28 @@ check_programs() { # folder wine
    [[ $status == 0 && "$out" == "$(hex only-match.txt)$crlf$crlf$(hex "$(sha256sum only-match.txt | cut -d' ' -f1)")"* ]]) &&
     pass || fail "wildcard argument: $out"
 
+  # A wildcard whose first match is a folder hashes the first file it matches.
+  mkdir -p glob2/a_dir && printf 'abc' >glob2/b.bin
+  (cd glob2 && run hash256 '*'
+   [[ $status == 0 && "$out" == "$(hex b.bin)$crlf$crlf$(hex "$(sha256sum b.bin | cut -d' ' -f1)")"* ]]) &&
+    pass || fail "wildcard with a folder first: $out"
+
+  # A path longer than the plain form's 260 characters.
+  local deep
+  deep=long/$(printf 'd%.0s' {1..60})/$(printf 'e%.0s' {1..60})/$(printf 'f%.0s' {1..60})
+  deep=$deep/$(printf 'g%.0s' {1..60})/$(printf 'h%.0s' {1..60})
+  mkdir -p "$deep" && head -c 3000 random >"$deep/file.bin"
+  check_report hash256 "${deep//\//\\}\\file.bin" "$(sha256sum "$deep/file.bin" | cut -d' ' -f1)"
+
+  # Where the command interpreter is missing, the program prompts and
+  # waits itself.
+  local interpreters=("$WINEPREFIX"/drive_c/windows/*/cmd.exe)
+  for interpreter in "${interpreters[@]}"; do mv "$interpreter" "$interpreter.away"; done
+  run hash256 f1
+  for interpreter in "${interpreters[@]}"; do mv "$interpreter.away" "$interpreter"; done
+  [[ $status == 0 && "$out" == *"$crlf$crlf$(hex "Press any key to continue . . . ")"* ]] &&
+    pass || fail "no prompt without cmd.exe: status $status, output $out"
+
   # Names that the ANSI code page cannot spell open by their wide-character
   # name, under the Japanese (932) and the Western (1252) code page, which Wine
   # takes from the locale. "cafe.bin", the best-fit spelling of "café.bin",
@@ -185,6 +207,15 @@ check_programs() { # folder wine
     run hash256 없음.bin
     [[ $status == 1 && "$out" == "$(hex "$message")$crlf$crlf"* ]] && pass || fail "$locale: missing file: $out"
   done
+  # The first line never names the best-fit twin: redirected, a letter the
+  # code page lacks is '?'; on a console, the name is as Explorer shows it.
+  wine_env=(LOCPATH="$locales" LC_ALL=ja_JP.UTF-8)
+  run hash256 café.bin
+  [[ "$out" == "$(hex 'caf?.bin')$crlf"* ]] && pass || fail "café.bin redirected under 932: $out"
+  local console
+  console=$(env "${wine_env[@]}" script -qec "$wine $exe_dir/hash256.exe café.bin </dev/null" /dev/null 2>&1 |
+    sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r')
+  [[ "$console" == "café.bin"$'\n\n'"$digest"* ]] && pass || fail "café.bin on a console under 932: $console"
   wine_env=()
   cd "$data" || return
 
