@@ -1,9 +1,15 @@
-// Which x86 instruction-set extensions this CPU and system offer, for the
-// engines' choice of kernel. Everything answers false on other processors.
+// Which instruction-set extensions this CPU and system offer, and the
+// engines' choice of kernel from them.
 #pragma once
+
+#include <cstddef>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
+#endif
+#if defined(__aarch64__) && defined(__linux__)
+#include <sys/auxv.h>
 #endif
 
 enum class x86_feature { ssse3, sse41, sha, avx2, bmi2, avx512vl };
@@ -48,4 +54,53 @@ inline bool x86_has(x86_feature feature)
     (void)feature;
     return false;
 #endif
+}
+
+enum class arm_feature { sha2, sha512 };
+
+// True when the CPU has `feature` and the system lets programs use it (the
+// kernel's hardware capabilities, on Linux). False on other processors.
+inline bool arm_has(arm_feature feature)
+{
+#if defined(__aarch64__) && defined(__linux__)
+    // HWCAP_SHA2 and HWCAP_SHA512 of the arm64 Linux ABI.
+    const unsigned long capabilities = getauxval(AT_HWCAP);
+    return (capabilities & (feature == arm_feature::sha2 ? 1UL << 6 : 1UL << 21)) != 0;
+#else
+    (void)feature;
+    return false;
+#endif
+}
+
+// The first kernel of `table` that this CPU can run and that gives the
+// portable kernel's state on a fixed run of two blocks from a fixed state:
+// a kernel is trusted only once it has shown that it computes right here.
+// Kernel is an engine's kernel type ({name, blocks, usable}); Word its word.
+template <typename Word, typename Kernel, std::size_t N>
+const Kernel& cpu_pick_kernel(const Kernel (&table)[N], const Kernel& portable)
+{
+    constexpr std::size_t block = 16 * sizeof(Word);
+    unsigned char bytes[2 * block];
+    for (std::size_t i = 0; i < sizeof bytes; ++i) {
+        bytes[i] = static_cast<unsigned char>(i * 167 + 13);
+    }
+    Word expected[8];
+    for (std::size_t i = 0; i < 8; ++i) {
+        expected[i] = static_cast<Word>(0x0123456789abcdefULL * (i + 1));
+    }
+    Word start[8];
+    std::memcpy(start, expected, sizeof start);
+    portable.blocks(expected, bytes, 2);
+    for (const Kernel& kernel : table) {
+        if (!kernel.usable()) {
+            continue;
+        }
+        Word actual[8];
+        std::memcpy(actual, start, sizeof start);
+        kernel.blocks(actual, bytes, 2);
+        if (std::memcmp(actual, expected, sizeof actual) == 0) {
+            return kernel;
+        }
+    }
+    return portable;
 }

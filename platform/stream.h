@@ -1,6 +1,6 @@
 // Opening and reading the buffered stream of a driver, which one thread
-// owns, as fast as the runtime allows. Header only: the drivers read once
-// per block.
+// owns, as fast as the runtime allows. Header only: the drivers call
+// platform_fread once per piece of many blocks, in their hot loop.
 #pragma once
 
 #include <cstddef>

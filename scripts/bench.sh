@@ -4,8 +4,8 @@
 #  1. the x86-64 programs against `openssl dgst` and `sha*sum`, and hash512
 #     with standard error on a terminal (the progress line) against the same
 #     run with it on /dev/null, both under script(1);
-#  2. the engines built as a 32-bit x86 program (g++ -m32, as the i386 check
-#     builds them) against a 32-bit program over libcrypto, where this
+#  2. the engines built as a 32-bit x86 program (the linux-i386 preset, as
+#     the cross check builds them) against a 32-bit program over libcrypto, where this
 #     machine runs 32-bit programs (under qemu the timings would mean
 #     nothing, so they are skipped, saying so);
 #  3. each kernel's block rate against `openssl speed -evp`;
@@ -34,12 +34,12 @@ trap 'rm -rf "$work"' EXIT
 head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/file"
 cat "$work/file" >/dev/null
 
-# 32-bit programs: our engines, and the libcrypto peer.
-g++ -m32 -O2 -std=c++17 -static -D_FILE_OFFSET_BITS=64 -Isha256 -Isha512 -Iplatform \
-  tests/i386/digest32.cpp platform/platform_posix.cpp platform/progress.cpp sha256/sha256.cpp \
-  sha256/sha256_shani.cpp sha256/sha256_dispatch.cpp sha512/sha512.cpp sha512/sha512_avx2.cpp \
-  sha512/sha512_avx512.cpp sha512/sha512_vector.cpp sha512/sha512_dispatch.cpp -o "$work/digest32"
-gcc -m32 -O2 tests/i386/libcrypto32.c -o "$work/libcrypto32" -lcrypto
+# 32-bit programs: our engines (the linux-i386 preset's cross_digest, with
+# the kernels the dispatch picks), and the libcrypto peer.
+cmake --preset linux-i386 >/dev/null
+cmake --build --preset linux-i386 >/dev/null
+cp build/linux-i386/cross_digest "$work/digest32"
+gcc -m32 -O2 tests/cross/libcrypto32.c -o "$work/libcrypto32" -lcrypto
 run32=yes
 if ! "$work/digest32" /dev/null >/dev/null 2>"$work/exec32"; then
   run32="no: $(grep -o "Exec format error" "$work/exec32" || head -c 200 "$work/exec32")"
@@ -110,7 +110,8 @@ else
   echo "  32-bit figures skipped: this machine does not run 32-bit x86 programs ($run32)"
 fi
 
-# Block rates: our kernels on runs of 32 blocks in the L1 cache, and
+# Block rates: every kernel of the engines' tables (and the one picked) on
+# runs of 32 blocks in the L1 cache, and
 # libcrypto's on 16 KiB buffers, in MB/s (10^6 bytes).
 echo "block rates (MB/s):"
 "$bin/tests/bench_engines" --benchmark_min_time=0.5 --benchmark_repetitions=3 \

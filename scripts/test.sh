@@ -33,7 +33,7 @@ stop_busy_loops
 cmake --preset fuzz
 cmake --build --preset fuzz
 cp tests/fuzz/corpus/* "$corpus"/
-build/fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=20000 -print_final_stats=1 \
+build/fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=66000 -print_final_stats=1 \
   -artifact_prefix=build/fuzz/ "$corpus"
 
 cmake --preset sanitizers

@@ -1,35 +1,54 @@
-// SHA-256 compression kernels and the choice between them. A kernel has two
-// entry points: `words` compresses one block whose W[0..15] already hold
-// numbers (the driver's padded last blocks) and may use W[16..63] as
-// scratch; `blocks` compresses `count` whole blocks straight from their
-// bytes as read (any alignment), converting them itself and keeping the
-// state in its own layout for the whole run. Every kernel gives the same
-// result as the portable one, which is the reference and the fallback.
+// SHA-256 compression kernels: the portable one, one per instruction set,
+// and the table of those this build has. A kernel compresses `count` whole
+// 64-byte blocks straight from their bytes as read (any alignment) into
+// state[0..7]; every kernel gives the portable kernel's result, which is the
+// reference and the fallback. Adding a kernel: its file, its declaration and
+// row here, its line in the build.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu.h"
+
 struct SHA256_kernel {
-    void (*words)(std::uint32_t state[8], std::uint32_t W[64]);
+    const char* name;
     void (*blocks)(std::uint32_t state[8], const unsigned char* data, std::size_t count);
+    bool (*usable)(); // whether this CPU and system can run it
 };
 
-// The portable kernel: byte order, schedule expansion, SHA256_transform.
-void SHA256_compress_portable(std::uint32_t state[8], std::uint32_t W[64]);
+// Portable C++: byte order, SHA256_expand, SHA256_transform.
 void SHA256_blocks_portable(std::uint32_t state[8], const unsigned char* data, std::size_t count);
-inline constexpr SHA256_kernel SHA256_portable{SHA256_compress_portable, SHA256_blocks_portable};
+inline bool SHA256_portable_usable() { return true; }
 
-// The x86 SHA-extensions kernel; only to be used where SHA256_shani_usable().
-void SHA256_compress_shani(std::uint32_t state[8], std::uint32_t W[64]);
+#if defined(__x86_64__) || defined(__i386__)
+// The x86 SHA extensions (sha256_shani.cpp).
 void SHA256_blocks_shani(std::uint32_t state[8], const unsigned char* data, std::size_t count);
-inline constexpr SHA256_kernel SHA256_shani{SHA256_compress_shani, SHA256_blocks_shani};
 bool SHA256_shani_usable();
+#endif
 
-// The kernel picked for this CPU when the program started: the fastest one
-// it has that gives the portable kernel's result on a fixed test block.
-SHA256_kernel SHA256_kernel_for_cpu();
+#if defined(__aarch64__)
+// The ARMv8 SHA-256 instructions (sha256_armv8.cpp).
+void SHA256_blocks_armv8(std::uint32_t state[8], const unsigned char* data, std::size_t count);
+inline bool SHA256_armv8_usable() { return arm_has(arm_feature::sha2); }
+#endif
+
+// Every kernel of this build, fastest first (scripts/bench.sh prints the
+// rates side by side).
+inline constexpr SHA256_kernel SHA256_kernels[] = {
+#if defined(__x86_64__) || defined(__i386__)
+    {"shani", SHA256_blocks_shani, SHA256_shani_usable},
+#elif defined(__aarch64__)
+    {"armv8", SHA256_blocks_armv8, SHA256_armv8_usable},
+#endif
+    {"portable", SHA256_blocks_portable, SHA256_portable_usable},
+};
+
+// The kernel picked for this CPU when the program started: the first in the
+// table that it can run and that gave the portable kernel's result on a
+// fixed run of blocks.
+const SHA256_kernel& SHA256_kernel_for_cpu();
 
 // SHA256() with a given kernel; SHA256() uses SHA256_kernel_for_cpu().
 // Tests run every kernel this way.
-int SHA256_digest_with(SHA256_kernel kernel, const char* path, std::uint32_t state[8]);
+int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint32_t state[8]);

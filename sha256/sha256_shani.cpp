@@ -4,7 +4,6 @@
 // from its first block to its last.
 #include "sha256_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
 
@@ -84,20 +83,6 @@ template <std::size_t... i>
 
 } // namespace
 
-__attribute__((target("sha,sse4.1"))) void SHA256_compress_shani(std::uint32_t state[8],
-                                                                   std::uint32_t W[64])
-{
-    __m128i abef;
-    __m128i cdgh;
-    load_state(state, abef, cdgh);
-    __m128i msg[4];
-    for (std::size_t i = 0; i < 4; ++i) {
-        msg[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(W + 4 * i));
-    }
-    compress(abef, cdgh, msg);
-    store_state(state, abef, cdgh);
-}
-
 __attribute__((target("sha,sse4.1"))) void SHA256_blocks_shani(std::uint32_t state[8],
                                                                  const unsigned char* data,
                                                                  std::size_t count)
@@ -122,19 +107,3 @@ bool SHA256_shani_usable()
 {
     return x86_has(x86_feature::sha);
 }
-
-#else
-
-void SHA256_compress_shani(std::uint32_t state[8], std::uint32_t W[64])
-{
-    SHA256_compress_portable(state, W);
-}
-
-void SHA256_blocks_shani(std::uint32_t state[8], const unsigned char* data, std::size_t count)
-{
-    SHA256_blocks_portable(state, data, count);
-}
-
-bool SHA256_shani_usable() { return false; }
-
-#endif

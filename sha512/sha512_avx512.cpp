@@ -5,7 +5,6 @@
 // rorx rotations.
 #include "sha512_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
 
@@ -51,14 +50,6 @@ __attribute__((target("avx512vl,avx2"))) void schedule_two(Word W2[160], Word kw
 } // namespace
 
 __attribute__((target("avx512vl,avx2,bmi2"), flatten)) void
-SHA512_compress_avx512(std::uint64_t state[8], std::uint64_t W[80])
-{
-    alignas(16) Word kw[80];
-    sha512::first_sums(W, kw);
-    sha512::rounds_scheduling_ahead<schedule_pair, 2>(state, W, kw);
-}
-
-__attribute__((target("avx512vl,avx2,bmi2"), flatten)) void
 SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count)
 {
     sha512::blocks_in_pairs<schedule_pair, schedule_two>(state, data, count);
@@ -69,19 +60,3 @@ bool SHA512_avx512_usable()
     return x86_has(x86_feature::avx512vl) && x86_has(x86_feature::avx2)
            && x86_has(x86_feature::bmi2);
 }
-
-#else
-
-void SHA512_compress_avx512(std::uint64_t state[8], std::uint64_t W[80])
-{
-    SHA512_compress_portable(state, W);
-}
-
-void SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count)
-{
-    SHA512_blocks_portable(state, data, count);
-}
-
-bool SHA512_avx512_usable() { return false; }
-
-#endif

@@ -1,63 +1,84 @@
-// SHA-512 compression kernels and the choice between them. A kernel has two
-// entry points: `words` compresses one block whose W[0..15] already hold
-// numbers (converted from big-endian bytes) and may use W[16..79] as scratch;
-// `blocks` compresses `count` whole blocks straight from their bytes as read
-// (any alignment), converting them itself. Every kernel gives the same
-// result as the portable one, which is the reference and the fallback.
+// SHA-512 compression kernels: the portable one, one per instruction set,
+// and the table of those this build has. A kernel compresses `count` whole
+// 128-byte blocks straight from their bytes as read (any alignment) into
+// state[0..7]; every kernel gives the portable kernel's result, which is the
+// reference and the fallback. Adding a kernel: its file, its declaration and
+// row here, its line in the build.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu.h"
+
 struct SHA512_kernel {
-    void (*words)(std::uint64_t state[8], std::uint64_t W[80]);
+    const char* name;
     void (*blocks)(std::uint64_t state[8], const unsigned char* data, std::size_t count);
+    bool (*usable)(); // whether this CPU and system can run it
 };
 
-// The portable kernel: byte order, schedule expansion, SHA512_transform.
-void SHA512_compress_portable(std::uint64_t state[8], std::uint64_t W[80]);
+// Portable C++: byte order, schedule expansion, SHA512_transform.
 void SHA512_blocks_portable(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline constexpr SHA512_kernel SHA512_portable{SHA512_compress_portable, SHA512_blocks_portable};
+inline bool SHA512_portable_usable() { return true; }
 
-// AVX2 message schedule, computed two passes ahead of BMI2 scalar rounds;
-// only to be used where SHA512_avx2_usable().
-void SHA512_compress_avx2(std::uint64_t state[8], std::uint64_t W[80]);
+#if defined(__x86_64__) || defined(__i386__)
+// Message schedule in AVX2 vectors, computed two passes ahead of BMI2 scalar
+// rounds (sha512_avx2.cpp); the same with AVX-512VL rotations and three-way
+// XORs (sha512_avx512.cpp).
 void SHA512_blocks_avx2(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline constexpr SHA512_kernel SHA512_avx2{SHA512_compress_avx2, SHA512_blocks_avx2};
 bool SHA512_avx2_usable();
-
-// The same with AVX-512VL (on 128-bit vectors): single-instruction
-// rotations and three-way XORs; only where SHA512_avx512_usable().
-void SHA512_compress_avx512(std::uint64_t state[8], std::uint64_t W[80]);
 void SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline constexpr SHA512_kernel SHA512_avx512{SHA512_compress_avx512, SHA512_blocks_avx512};
 bool SHA512_avx512_usable();
-
-// The rounds themselves in vector registers, one 64-bit lane each: for
-// 32-bit x86, which has no 64-bit general registers. With SSSE3 (shifts for
-// rotations) where SHA512_vector_ssse3_usable(), and with AVX-512VL
-// (rotations and three-way logic in one instruction) where
-// SHA512_vector_avx512_usable().
-void SHA512_compress_vector_ssse3(std::uint64_t state[8], std::uint64_t W[80]);
+// The rounds themselves in vector registers, one 64-bit lane each, for
+// 32-bit x86, which has no 64-bit general registers (sha512_vector.cpp):
+// SSSE3, or AVX-512VL rotations and three-way logic.
 void SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline constexpr SHA512_kernel SHA512_vector_ssse3{SHA512_compress_vector_ssse3,
-                                                   SHA512_blocks_vector_ssse3};
 bool SHA512_vector_ssse3_usable();
-void SHA512_compress_vector_avx512(std::uint64_t state[8], std::uint64_t W[80]);
-void SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data,
-                                 std::size_t count);
-inline constexpr SHA512_kernel SHA512_vector_avx512{SHA512_compress_vector_avx512,
-                                                    SHA512_blocks_vector_avx512};
+void SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count);
 bool SHA512_vector_avx512_usable();
+#endif
 
-// The kernel picked for this CPU when the program started: the fastest one
-// it has that gives the portable kernel's result on a fixed test block.
-SHA512_kernel SHA512_kernel_for_cpu();
+#if defined(__aarch64__)
+// The ARMv8.2 SHA-512 instructions (sha512_armv8.cpp).
+void SHA512_blocks_armv8(std::uint64_t state[8], const unsigned char* data, std::size_t count);
+inline bool SHA512_armv8_usable() { return arm_has(arm_feature::sha512); }
+#endif
+
+// Every kernel of this build, fastest first as measured on each
+// architecture (scripts/bench.sh prints the rates side by side). The
+// portable kernel stands above any that runs slower than it: on x86-64 the
+// vector-round kernels, which are there for 32-bit x86, and on 32-bit x86
+// the scalar-round ones, whose 64-bit rounds run on register pairs.
+inline constexpr SHA512_kernel SHA512_kernels[] = {
+#if defined(__x86_64__)
+    {"avx512", SHA512_blocks_avx512, SHA512_avx512_usable},
+    {"avx2", SHA512_blocks_avx2, SHA512_avx2_usable},
+    {"portable", SHA512_blocks_portable, SHA512_portable_usable},
+    {"vector_avx512", SHA512_blocks_vector_avx512, SHA512_vector_avx512_usable},
+    {"vector_ssse3", SHA512_blocks_vector_ssse3, SHA512_vector_ssse3_usable},
+#elif defined(__i386__)
+    {"vector_avx512", SHA512_blocks_vector_avx512, SHA512_vector_avx512_usable},
+    {"vector_ssse3", SHA512_blocks_vector_ssse3, SHA512_vector_ssse3_usable},
+    {"portable", SHA512_blocks_portable, SHA512_portable_usable},
+    {"avx512", SHA512_blocks_avx512, SHA512_avx512_usable},
+    {"avx2", SHA512_blocks_avx2, SHA512_avx2_usable},
+#elif defined(__aarch64__)
+    {"armv8", SHA512_blocks_armv8, SHA512_armv8_usable},
+    {"portable", SHA512_blocks_portable, SHA512_portable_usable},
+#else
+    {"portable", SHA512_blocks_portable, SHA512_portable_usable},
+#endif
+};
+
+// The kernel picked for this CPU when the program started: the first in the
+// table that it can run and that gave the portable kernel's result on a
+// fixed run of blocks.
+const SHA512_kernel& SHA512_kernel_for_cpu();
 
 // SHA512_process, SHA512_finish and SHA512_digest with a given kernel; the
 // public ones use SHA512_kernel_for_cpu(). Tests run every kernel this way.
-void SHA512_process_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80]);
-void SHA512_finish_with(SHA512_kernel kernel, std::uint64_t state[8], std::uint64_t W[80],
+void SHA512_process_with(const SHA512_kernel& kernel, std::uint64_t state[8], std::uint64_t W[80]);
+void SHA512_finish_with(const SHA512_kernel& kernel, std::uint64_t state[8], std::uint64_t W[80],
                         std::uint64_t total);
-int SHA512_digest_with(SHA512_kernel kernel, const char* path, std::uint64_t state[8],
+int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint64_t state[8],
                        const std::uint64_t initial[8]);

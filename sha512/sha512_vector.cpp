@@ -15,7 +15,6 @@
 
 #include "sha512_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
 
 #include <cstring>
 
@@ -48,7 +47,7 @@ namespace {
     store(kw + t, w + load(sha512::K + t));
 }
 
-// One block whose words W[0..15] hold numbers.
+// One block whose words W[0..15] hold numbers; W[16..79] are scratch.
 [[gnu::always_inline]] inline void compress(std::uint64_t state[8], Word W[80])
 {
     alignas(16) Word kw[80];
@@ -75,12 +74,6 @@ namespace {
 
 } // namespace
 
-__attribute__((target("ssse3"))) void SHA512_compress_vector_ssse3(std::uint64_t state[8],
-                                                                    std::uint64_t W[80])
-{
-    compress(state, W);
-}
-
 __attribute__((target("ssse3"))) void SHA512_blocks_vector_ssse3(std::uint64_t state[8],
                                                                   const unsigned char* data,
                                                                   std::size_t count)
@@ -91,12 +84,6 @@ __attribute__((target("ssse3"))) void SHA512_blocks_vector_ssse3(std::uint64_t s
 bool SHA512_vector_ssse3_usable()
 {
     return x86_has(x86_feature::ssse3);
-}
-
-__attribute__((target("avx512vl"))) void SHA512_compress_vector_avx512(std::uint64_t state[8],
-                                                                       std::uint64_t W[80])
-{
-    compress(state, W);
 }
 
 __attribute__((target("avx512vl"))) void SHA512_blocks_vector_avx512(std::uint64_t state[8],
@@ -110,32 +97,3 @@ bool SHA512_vector_avx512_usable()
 {
     return x86_has(x86_feature::avx512vl);
 }
-
-#else
-
-void SHA512_compress_vector_ssse3(std::uint64_t state[8], std::uint64_t W[80])
-{
-    SHA512_compress_portable(state, W);
-}
-
-void SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data, std::size_t count)
-{
-    SHA512_blocks_portable(state, data, count);
-}
-
-bool SHA512_vector_ssse3_usable() { return false; }
-
-void SHA512_compress_vector_avx512(std::uint64_t state[8], std::uint64_t W[80])
-{
-    SHA512_compress_portable(state, W);
-}
-
-void SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data,
-                                 std::size_t count)
-{
-    SHA512_blocks_portable(state, data, count);
-}
-
-bool SHA512_vector_avx512_usable() { return false; }
-
-#endif

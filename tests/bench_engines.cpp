@@ -1,8 +1,10 @@
-// Throughput of the engines' kernels on runs of 32 blocks (4 KiB of SHA-512,
-// 2 KiB of SHA-256) with the data in the L1 cache, as the drivers call them.
-// Speed targets are checked here and by scripts/bench.sh, never in tests.
+// Throughput of every kernel of each engine's table, and of the one picked
+// for this CPU, on runs of 32 blocks (4 KiB of SHA-512, 2 KiB of SHA-256)
+// with the data in the L1 cache, as the drivers call them. Speed targets are
+// checked here and by scripts/bench.sh, never in tests.
 #include <benchmark/benchmark.h>
 
+#include <string>
 #include <vector>
 
 #include "sha256_kernels.h"
@@ -12,10 +14,9 @@ namespace {
 
 constexpr std::size_t run_blocks = 32;
 
-template <typename Word, typename Kernel>
-void blocks(benchmark::State& state, Kernel kernel, bool usable)
+template <typename Word, typename Kernel> void blocks(benchmark::State& state, const Kernel& kernel)
 {
-    if (!usable) {
+    if (!kernel.usable()) {
         state.SkipWithError("this CPU lacks the kernel's instructions");
         return;
     }
@@ -32,24 +33,25 @@ void blocks(benchmark::State& state, Kernel kernel, bool usable)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
 }
 
-void sha512_blocks(benchmark::State& state, SHA512_kernel kernel, bool usable)
+template <typename Word, typename Kernel, std::size_t N>
+void register_all(const char* engine, const Kernel (&table)[N], const Kernel& picked)
 {
-    blocks<std::uint64_t>(state, kernel, usable);
-}
-
-void sha256_blocks(benchmark::State& state, SHA256_kernel kernel, bool usable)
-{
-    blocks<std::uint32_t>(state, kernel, usable);
+    for (const Kernel& kernel : table) {
+        benchmark::RegisterBenchmark((std::string(engine) + "_blocks/" + kernel.name).c_str(),
+                                     blocks<Word, Kernel>, kernel);
+    }
+    benchmark::RegisterBenchmark((std::string(engine) + "_blocks/picked").c_str(), blocks<Word, Kernel>,
+                                 picked);
 }
 
 } // namespace
 
-BENCHMARK_CAPTURE(sha512_blocks, portable, SHA512_portable, true);
-BENCHMARK_CAPTURE(sha512_blocks, avx2, SHA512_avx2, SHA512_avx2_usable());
-BENCHMARK_CAPTURE(sha512_blocks, avx512, SHA512_avx512, SHA512_avx512_usable());
-BENCHMARK_CAPTURE(sha512_blocks, vector_ssse3, SHA512_vector_ssse3, SHA512_vector_ssse3_usable());
-BENCHMARK_CAPTURE(sha512_blocks, vector_avx512, SHA512_vector_avx512, SHA512_vector_avx512_usable());
-BENCHMARK_CAPTURE(sha512_blocks, picked, SHA512_kernel_for_cpu(), true);
-BENCHMARK_CAPTURE(sha256_blocks, portable, SHA256_portable, true);
-BENCHMARK_CAPTURE(sha256_blocks, shani, SHA256_shani, SHA256_shani_usable());
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    register_all<std::uint64_t>("sha512", SHA512_kernels, SHA512_kernel_for_cpu());
+    register_all<std::uint32_t>("sha256", SHA256_kernels, SHA256_kernel_for_cpu());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,6 +1,6 @@
-// Every CPU-specific kernel against the portable one, block by block and in
-// runs of blocks; a kernel this CPU cannot run is skipped, saying so. The
-// driver tests run whole files through every kernel.
+// Every kernel of each engine's table against the portable one, on runs of
+// blocks at every alignment; a kernel this CPU cannot run is skipped, saying
+// so. The driver tests run whole files through every kernel.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,116 +12,71 @@
 
 namespace {
 
-// Random states and blocks, the same run after run; W's scratch words are
-// filled with garbage, which no kernel may read before writing.
-template <typename Word, unsigned Words, typename Kernel>
-void compare_words_with_portable(Kernel kernel, Kernel portable)
-{
-    std::mt19937_64 random(42);
-    for (int round = 0; round < 2000; ++round) {
-        Word expected[8];
-        Word actual[8];
-        Word W[Words];
-        Word copy[Words];
-        for (auto& word : expected) {
-            word = static_cast<Word>(random());
-        }
-        std::memcpy(actual, expected, sizeof actual);
-        for (auto& word : W) {
-            word = static_cast<Word>(random());
-        }
-        std::memcpy(copy, W, sizeof W);
-        portable.words(expected, W);
-        kernel.words(actual, copy);
-        ASSERT_EQ(std::memcmp(expected, actual, sizeof expected), 0) << "block " << round;
-    }
-}
-
-// Runs of 1 to 9 blocks at every alignment, as one call and split in two
-// calls that carry the state, against the portable kernel one block at a
-// time from words it converted here.
-template <typename Word, unsigned Words, typename Kernel>
-void compare_blocks_with_portable(Kernel kernel, Kernel portable)
+// Runs of 1 to 9 blocks at offsets 0 to 15, as one call and split in two
+// calls that carry the state, against the portable kernel on the same bytes
+// one block at a time, from random states.
+template <typename Word, typename Kernel, std::size_t N>
+void check_every_kernel(const Kernel (&table)[N], const Kernel& portable)
 {
     constexpr std::size_t block = 16 * sizeof(Word);
     const auto data = random_bytes(10 * block + 16, 43);
-    std::mt19937_64 random(44);
-    for (std::size_t count = 1; count <= 9; ++count) {
-        for (std::size_t offset = 0; offset < 16; ++offset) {
-            const unsigned char* bytes = data.data() + offset;
-            Word start[8];
-            for (auto& word : start) {
-                word = static_cast<Word>(random());
-            }
-            Word expected[8];
-            std::memcpy(expected, start, sizeof start);
-            for (std::size_t b = 0; b < count; ++b) {
-                Word W[Words];
-                for (unsigned w = 0; w < 16; ++w) {
-                    Word value = 0;
-                    for (unsigned i = 0; i < sizeof(Word); ++i) {
-                        value = static_cast<Word>((value << 8) | bytes[b * block + w * sizeof(Word) + i]);
-                    }
-                    W[w] = value;
+    for (const Kernel& kernel : table) {
+        SCOPED_TRACE(kernel.name);
+        if (!kernel.usable()) {
+            std::printf("skipped kernel %s: this CPU lacks its instructions\n", kernel.name);
+            continue;
+        }
+        std::mt19937_64 random(44);
+        for (std::size_t count = 1; count <= 9; ++count) {
+            for (std::size_t offset = 0; offset < 16; ++offset) {
+                const unsigned char* bytes = data.data() + offset;
+                Word expected[8];
+                for (auto& word : expected) {
+                    word = static_cast<Word>(random());
                 }
-                portable.words(expected, W);
+                Word whole[8];
+                Word split[8];
+                std::memcpy(whole, expected, sizeof expected);
+                std::memcpy(split, expected, sizeof expected);
+                for (std::size_t b = 0; b < count; ++b) {
+                    portable.blocks(expected, bytes + b * block, 1);
+                }
+                kernel.blocks(whole, bytes, count);
+                const std::size_t first = count / 2;
+                kernel.blocks(split, bytes, first);
+                kernel.blocks(split, bytes + first * block, count - first);
+                ASSERT_EQ(std::memcmp(expected, whole, sizeof expected), 0) << count << " blocks at +" << offset;
+                ASSERT_EQ(std::memcmp(expected, split, sizeof expected), 0) << count << " blocks at +" << offset << ", split";
             }
-            Word whole[8];
-            Word split[8];
-            std::memcpy(whole, start, sizeof start);
-            std::memcpy(split, start, sizeof start);
-            kernel.blocks(whole, bytes, count);
-            const std::size_t first = count / 2;
-            kernel.blocks(split, bytes, first);
-            kernel.blocks(split, bytes + first * block, count - first);
-            ASSERT_EQ(std::memcmp(expected, whole, sizeof expected), 0) << count << " blocks at +" << offset;
-            ASSERT_EQ(std::memcmp(expected, split, sizeof expected), 0) << count << " blocks at +" << offset << ", split";
         }
     }
 }
 
-template <typename Word, unsigned Words, typename Kernel>
-void check_every_kernel(const std::vector<KernelCase<Kernel>>& kernels, Kernel portable)
+// The first kernel of a table that this CPU can run.
+template <typename Kernel, std::size_t N> const Kernel& first_usable(const Kernel (&table)[N])
 {
-    for (const auto& k : kernels) {
-        SCOPED_TRACE(k.name);
-        if (!k.usable) {
-            std::printf("skipped kernel %s: this CPU lacks its instructions\n", k.name);
-            continue;
+    for (const Kernel& kernel : table) {
+        if (kernel.usable()) {
+            return kernel;
         }
-        compare_words_with_portable<Word, Words>(k.kernel, portable);
-        compare_blocks_with_portable<Word, Words>(k.kernel, portable);
     }
+    return table[N - 1];
 }
+
+constexpr SHA512_kernel portable512{"portable", SHA512_blocks_portable, SHA512_portable_usable};
+constexpr SHA256_kernel portable256{"portable", SHA256_blocks_portable, SHA256_portable_usable};
 
 } // namespace
 
-TEST(Kernels, Sha512MatchPortable)
+TEST(Kernels, EveryKernelMatchesPortable)
 {
-    check_every_kernel<std::uint64_t, 80>(sha512_kernels(), SHA512_portable);
+    check_every_kernel<std::uint64_t>(SHA512_kernels, portable512);
+    check_every_kernel<std::uint32_t>(SHA256_kernels, portable256);
 }
 
-TEST(Kernels, Sha256MatchPortable)
+// The picked kernels are the first in each table that this CPU can run.
+TEST(Kernels, PickedKernelIsTheFirstUsable)
 {
-    check_every_kernel<std::uint32_t, 64>(sha256_kernels(), SHA256_portable);
-}
-
-// The picked kernels are ones this CPU can run, and the fastest it has.
-TEST(Kernels, PickedKernelIsTheBestUsable)
-{
-#if defined(__i386__)
-    const SHA512_kernel best512 = SHA512_vector_avx512_usable() ? SHA512_vector_avx512
-                                  : SHA512_vector_ssse3_usable() ? SHA512_vector_ssse3
-                                                                 : SHA512_portable;
-#else
-    const SHA512_kernel best512 = SHA512_avx512_usable()          ? SHA512_avx512
-                                  : SHA512_avx2_usable()          ? SHA512_avx2
-                                  : SHA512_vector_ssse3_usable() ? SHA512_vector_ssse3
-                                                                  : SHA512_portable;
-#endif
-    EXPECT_EQ(SHA512_kernel_for_cpu().words, best512.words);
-    EXPECT_EQ(SHA512_kernel_for_cpu().blocks, best512.blocks);
-    const SHA256_kernel best256 = SHA256_shani_usable() ? SHA256_shani : SHA256_portable;
-    EXPECT_EQ(SHA256_kernel_for_cpu().words, best256.words);
-    EXPECT_EQ(SHA256_kernel_for_cpu().blocks, best256.blocks);
+    EXPECT_EQ(&SHA512_kernel_for_cpu(), &first_usable(SHA512_kernels)) << SHA512_kernel_for_cpu().name;
+    EXPECT_EQ(&SHA256_kernel_for_cpu(), &first_usable(SHA256_kernels)) << SHA256_kernel_for_cpu().name;
 }

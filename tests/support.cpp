@@ -80,20 +80,6 @@ std::string state_hex(const std::uint32_t* state, unsigned count)
     return text;
 }
 
-std::vector<KernelCase<SHA512_kernel>> sha512_kernels()
-{
-    return {{"portable", SHA512_portable, true},
-            {"avx2", SHA512_avx2, SHA512_avx2_usable()},
-            {"avx512", SHA512_avx512, SHA512_avx512_usable()},
-            {"vector_ssse3", SHA512_vector_ssse3, SHA512_vector_ssse3_usable()},
-            {"vector_avx512", SHA512_vector_avx512, SHA512_vector_avx512_usable()}};
-}
-
-std::vector<KernelCase<SHA256_kernel>> sha256_kernels()
-{
-    return {{"portable", SHA256_portable, true}, {"shani", SHA256_shani, SHA256_shani_usable()}};
-}
-
 std::vector<unsigned char> random_bytes(std::size_t size, unsigned seed)
 {
     std::mt19937 generator(seed);

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "sha256_kernels.h"
-#include "sha512_kernels.h"
 
 // Lowercase hexadecimal digest of data[0..size-1]; `name` is an OpenSSL
 // digest name: "SHA512", "SHA384" or "SHA256".
@@ -22,15 +20,6 @@ std::string oracle_sha512_finish(const std::uint64_t state[8], const unsigned ch
 // The first `count` words of a state as the printed digest text.
 std::string state_hex(const std::uint64_t* state, unsigned count);
 std::string state_hex(const std::uint32_t* state, unsigned count);
-
-// Every kernel of each engine, with whether this CPU can run it.
-template <typename Kernel> struct KernelCase {
-    const char* name;
-    Kernel kernel;
-    bool usable;
-};
-std::vector<KernelCase<SHA512_kernel>> sha512_kernels();
-std::vector<KernelCase<SHA256_kernel>> sha256_kernels();
 
 // `size` pseudo-random bytes, the same for the same seed.
 std::vector<unsigned char> random_bytes(std::size_t size, unsigned seed);

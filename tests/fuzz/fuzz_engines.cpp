@@ -50,7 +50,7 @@ void oracle(const char* name, const std::uint8_t* data, std::size_t size, Word* 
 // The block engine by hand: full blocks, one by one through W or all at
 // once from the input's bytes (at whatever alignment the fuzzer gives), then
 // the tail over stale bytes.
-void engine(SHA512_kernel kernel, bool by_blocks, const std::uint64_t* initial, std::uint8_t stale,
+void engine(const SHA512_kernel& kernel, bool by_blocks, const std::uint64_t* initial, std::uint8_t stale,
             const std::uint8_t* data, std::size_t size, std::uint64_t state[8])
 {
     std::memcpy(state, initial, 8 * sizeof(std::uint64_t));
@@ -100,19 +100,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     std::uint64_t want512[8], want384[6], got[8];
     oracle("SHA512", data, length, want512, 8);
     oracle("SHA384", data, length, want384, 6);
-    const SHA512_kernel kernels512[] = {SHA512_portable, SHA512_avx2, SHA512_avx512,
-                                        SHA512_vector_ssse3, SHA512_vector_avx512};
-    const bool usable512[] = {true, SHA512_avx2_usable(), SHA512_avx512_usable(),
-                              SHA512_vector_ssse3_usable(), SHA512_vector_avx512_usable()};
-    for (unsigned k = 0; k < 5; ++k) {
-        if (!usable512[k]) {
+    for (const SHA512_kernel& kernel : SHA512_kernels) {
+        if (!kernel.usable()) {
             continue;
         }
-        engine(kernels512[k], false, SHA512_initial, stale, data, length, got);
+        engine(kernel, false, SHA512_initial, stale, data, length, got);
         expect(std::memcmp(got, want512, sizeof want512) == 0, "SHA-512 engine");
-        engine(kernels512[k], true, SHA384_initial, stale, data, length, got);
+        engine(kernel, true, SHA384_initial, stale, data, length, got);
         expect(std::memcmp(got, want384, sizeof want384) == 0, "SHA-384 engine");
-        expect(SHA512_digest_with(kernels512[k], temp_path.c_str(), got, SHA512_initial) == 0
+        expect(SHA512_digest_with(kernel, temp_path.c_str(), got, SHA512_initial) == 0
                    && std::memcmp(got, want512, sizeof want512) == 0,
                "SHA-512 driver");
     }
@@ -126,11 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
     std::uint32_t want256[8], got256[8];
     oracle("SHA256", data, length, want256, 8);
-    const SHA256_kernel kernels256[] = {SHA256_portable, SHA256_shani};
-    const bool usable256[] = {true, SHA256_shani_usable()};
-    for (unsigned k = 0; k < 2; ++k) {
-        if (usable256[k]) {
-            expect(SHA256_digest_with(kernels256[k], temp_path.c_str(), got256) == 0
+    for (const SHA256_kernel& kernel : SHA256_kernels) {
+        if (kernel.usable()) {
+            expect(SHA256_digest_with(kernel, temp_path.c_str(), got256) == 0
                        && std::memcmp(got256, want256, sizeof want256) == 0,
                    "SHA-256 driver");
         }

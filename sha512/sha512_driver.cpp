@@ -1,0 +1,65 @@
+// The SHA-512 file digest driver: a file's bytes through the block engine,
+// read through the platform's stream.
+#include "sha512.h"
+#include "sha512_kernels.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "progress.h"
+#include "stream.h"
+
+int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint64_t state[8],
+                       const std::uint64_t initial[8])
+{
+    // The initial value goes in first, so a failed open leaves it there.
+    for (unsigned i = 0; i < 8; ++i) {
+        state[i] = initial[i];
+    }
+    // The buffers are the driver's own storage, not the stack, so the
+    // programs run on small stacks too. The driver's requests are as large
+    // as a stream buffer would be, so the runtime reads straight into
+    // `piece`, and the stream's own buffer can be small.
+    static char stream_buffer[4096];
+    static unsigned char piece[platform_stream_buffer_size];
+    static_assert(sizeof piece % 128 == 0, "pieces hold whole blocks");
+    std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
+    if (file == nullptr) {
+        return 1;
+    }
+
+    // Pieces of whole blocks go through the engine in one call each. fread
+    // fills a piece unless the input has ended (or failed), so the first
+    // short piece holds the last blocks and the last bytes of the message,
+    // exactly as one 128-byte read per block would have found them.
+    platform_progress progress{};
+    platform_progress_start(progress, file);
+    std::uint64_t W[80];
+    std::uint64_t total = 0;
+    for (;;) {
+        const std::size_t n = platform_fread(piece, sizeof piece, file);
+        total += n;
+        const std::size_t whole = n / 128;
+        if (whole != 0) {
+            kernel.blocks(state, piece, whole);
+        }
+        if (n != sizeof piece) {
+            std::memcpy(W, piece + 128 * whole, n % 128);
+            break;
+        }
+        platform_progress_update(progress, total);
+    }
+    SHA512_finish_with(kernel, state, W, total);
+    platform_progress_end(progress);
+
+    // A read error also ended the loop above; the stream remembers it.
+    const int failed = std::ferror(file) != 0 ? 1 : 0;
+    std::fclose(file);
+    return failed;
+}
+
+int SHA512_digest(const char* path, std::uint64_t state[8], const std::uint64_t initial[8])
+{
+    return SHA512_digest_with(SHA512_kernel_for_cpu(), path, state, initial);
+}
