@@ -167,7 +167,7 @@ std::FILE* open_long(const wchar_t* path)
         || !platform_extended_path(full, extended, std::size(extended))) {
         return nullptr;
     }
-    return _wfopen(extended, L"rb");
+    return _wfopen(extended, L"rbS");
 }
 
 // The width of the progress line on the console, for the Ctrl-C handler.
@@ -195,11 +195,11 @@ std::FILE* platform_fopen(const char* path)
     const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
     std::FILE* file = nullptr;
     if (wide != nullptr && ansi_cannot_spell(wide)) {
-        file = _wfopen(wide, L"rb");
+        file = _wfopen(wide, L"rbS");
     } else {
-        file = std::fopen(path, "rb");
+        file = std::fopen(path, "rbS");
         if (file == nullptr && wide != nullptr) {
-            file = _wfopen(wide, L"rb");
+            file = _wfopen(wide, L"rbS");
         }
     }
     if (file == nullptr) {

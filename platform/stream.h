@@ -1,10 +1,14 @@
-// Opening and reading the buffered stream of a driver, which one thread
-// owns, as fast as the runtime allows. Header only: the drivers call
-// platform_fread once per piece of many blocks, in their hot loop.
+// Opening and reading the buffered stream of a driver, which one thread at a
+// time uses (the reader's thread, or the driver's), as fast as the runtime
+// allows. Header only: the reader calls platform_fread once per piece.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#endif
 
 // Bytes of the stream buffer a driver gives its file: large reads from the
 // system whatever the size of the driver's own requests.
@@ -31,14 +35,19 @@ inline std::FILE* platform_open(const char* path, char* buffer, std::size_t size
 #endif
     if (file != nullptr) {
         std::setvbuf(file, buffer, _IOFBF, size);
+#if !defined(_WIN32)
+        // Read in order from start to end: the system may read further ahead
+        // on a file not yet in its cache.
+        posix_fadvise(fileno(file), 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
     }
     return file;
 }
 
 // fread(buffer, 1, size, file): the same bytes, count and error indicator.
-// glibc's fread takes the stream's lock on every call, which costs as much
-// as hashing a tenth of a SHA-512 block; the drivers' streams never leave
-// their thread, so there the lock is skipped.
+// glibc's fread takes the stream's lock on every call; a driver's stream is
+// used by one thread at a time, handed over at points where the threads
+// synchronise, so there the lock is skipped.
 inline std::size_t platform_fread(void* buffer, std::size_t size, std::FILE* file)
 {
 #if defined(__GLIBC__)

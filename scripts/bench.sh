@@ -114,7 +114,7 @@ fi
 # runs of 32 blocks in the L1 cache, and
 # libcrypto's on 16 KiB buffers, in MB/s (10^6 bytes).
 echo "block rates (MB/s):"
-"$bin/tests/bench_engines" --benchmark_min_time=0.5 --benchmark_repetitions=3 \
+"$bin/tests/bench_engines" --benchmark_min_warmup_time=0.3 --benchmark_min_time=0.5 --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null >"$work/engines.json"
 python3 - "$work/engines.json" <<'PY'
 import json, sys

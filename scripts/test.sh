@@ -4,7 +4,8 @@
 #  2. the fast program-level tests ten times over while every core is kept
 #     busy, so that a test or a program that depends on timing fails here;
 #  3. a bounded differential fuzzing run (clang, libFuzzer) from the seed corpus;
-#  4. the tests again on a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+#  4. the drivers' and reader's tests with ThreadSanitizer;
+#  5. the tests again on a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 # Any failure stops the run with a non-zero status.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,8 +34,12 @@ stop_busy_loops
 cmake --preset fuzz
 cmake --build --preset fuzz
 cp tests/fuzz/corpus/* "$corpus"/
-build/fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=66000 -print_final_stats=1 \
+build/fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=20000 -print_final_stats=1 \
   -artifact_prefix=build/fuzz/ "$corpus"
+
+cmake --preset threads
+cmake --build --preset threads
+TSAN_OPTIONS=halt_on_error=1 ctest --preset threads
 
 cmake --preset sanitizers
 cmake --build --preset sanitizers

@@ -1,6 +1,6 @@
-// The SHA-256 file digest driver: a file's bytes in 4096-byte pieces through
-// the compression kernel, the last block padded after the data, read through
-// the platform's stream.
+// The SHA-256 file digest driver: a file's bytes in pieces through the
+// compression kernel, the last block padded after the data, read through the
+// platform's reader.
 #include "sha256.h"
 #include "sha256_kernels.h"
 
@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "progress.h"
+#include "reader.h"
 #include "stream.h"
 
 int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint32_t state[8])
@@ -17,41 +18,42 @@ int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint3
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = SHA256_initial[i];
     }
-    // The buffers are the driver's own storage, not the stack, so the
-    // programs run on small stacks too.
-    static char stream_buffer[platform_stream_buffer_size];
-    static unsigned char buffer[4096];
+    // The stream's own buffer can be small: the reader asks for whole
+    // pieces, which the runtime reads straight into them.
+    static char stream_buffer[4096];
+    static_assert(platform_piece_size % 64 == 0, "pieces hold whole blocks");
     std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
 
-    // Read 4096-byte pieces and compress their whole 64-byte blocks straight
-    // from the read buffer, all of a piece's in one kernel call. A piece that
-    // ends inside a block (or an empty read) ends the input; its last bytes
-    // go into the last block.
+    // Compress each piece's whole 64-byte blocks straight from it, all of a
+    // piece's in one kernel call. A piece is full unless the input has ended
+    // (or failed): a short one, or an empty one, ends the input, and its
+    // last bytes go into the last block. The total and the blocks are those
+    // that reads of 4096 bytes would give.
     platform_progress progress{};
     platform_progress_start(progress, file);
+    platform_read_start(file);
     unsigned char last[128];
     std::size_t remaining = 0;
     std::uint64_t total = 0;
     for (;;) {
-        const std::size_t n = platform_fread(buffer, sizeof buffer, file);
-        if (n == 0) {
-            break;
-        }
+        const unsigned char* piece = nullptr;
+        const std::size_t n = platform_read_next(piece);
         total += n;
         const std::size_t whole = n / 64;
         if (whole != 0) {
-            kernel.blocks(state, buffer, whole);
+            kernel.blocks(state, piece, whole);
         }
-        remaining = n - 64 * whole;
-        if (remaining != 0) {
-            std::memcpy(last, buffer + 64 * whole, remaining);
+        if (n != platform_piece_size) {
+            remaining = n - 64 * whole;
+            std::memcpy(last, piece + 64 * whole, remaining);
             break;
         }
         platform_progress_update(progress, total);
     }
+    platform_read_end();
     platform_progress_end(progress);
 
     // A read error also ended the loop; nothing is padded then.

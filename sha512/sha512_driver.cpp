@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "progress.h"
+#include "reader.h"
 #include "stream.h"
 
 int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint64_t state[8],
@@ -17,39 +18,39 @@ int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint6
     for (unsigned i = 0; i < 8; ++i) {
         state[i] = initial[i];
     }
-    // The buffers are the driver's own storage, not the stack, so the
-    // programs run on small stacks too. The driver's requests are as large
-    // as a stream buffer would be, so the runtime reads straight into
-    // `piece`, and the stream's own buffer can be small.
+    // The stream's own buffer can be small: the reader asks for whole
+    // pieces, which the runtime reads straight into them.
     static char stream_buffer[4096];
-    static unsigned char piece[platform_stream_buffer_size];
-    static_assert(sizeof piece % 128 == 0, "pieces hold whole blocks");
+    static_assert(platform_piece_size % 128 == 0, "pieces hold whole blocks");
     std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
 
-    // Pieces of whole blocks go through the engine in one call each. fread
-    // fills a piece unless the input has ended (or failed), so the first
-    // short piece holds the last blocks and the last bytes of the message,
-    // exactly as one 128-byte read per block would have found them.
+    // Pieces of whole blocks go through the engine in one call each. A piece
+    // is full unless the input has ended (or failed), so the first short
+    // piece holds the last blocks and the last bytes of the message, exactly
+    // as one 128-byte read per block would have found them.
     platform_progress progress{};
     platform_progress_start(progress, file);
+    platform_read_start(file);
     std::uint64_t W[80];
     std::uint64_t total = 0;
     for (;;) {
-        const std::size_t n = platform_fread(piece, sizeof piece, file);
+        const unsigned char* piece = nullptr;
+        const std::size_t n = platform_read_next(piece);
         total += n;
         const std::size_t whole = n / 128;
         if (whole != 0) {
             kernel.blocks(state, piece, whole);
         }
-        if (n != sizeof piece) {
+        if (n != platform_piece_size) {
             std::memcpy(W, piece + 128 * whole, n % 128);
             break;
         }
         platform_progress_update(progress, total);
     }
+    platform_read_end();
     SHA512_finish_with(kernel, state, W, total);
     platform_progress_end(progress);
 

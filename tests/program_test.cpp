@@ -704,6 +704,83 @@ TEST(Hostile, FileShrinkingWhileRead)
     }
 }
 
+// A FIFO fed in small writes of irregular sizes, longer than the reader's
+// ring, and a file extended while it is read: the digest of all that came,
+// or of what the file held at some point, never a mix.
+TEST(Hostile, IrregularFifoAndGrowingFile)
+{
+    const TempDir dir;
+    const std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto sent = random_bytes(3 << 20, 26);
+    for (const char* exe : {HASH256_PATH, HASH512_PATH}) {
+        const pid_t writer = fork();
+        if (writer == 0) {
+            const int fd = open(fifo.c_str(), O_WRONLY);
+            std::size_t done = 0;
+            for (unsigned step = 1; done < sent.size(); ++step) {
+                const std::size_t size = std::min<std::size_t>(sent.size() - done, (step * 7919) % 9000 + 1);
+                if (write(fd, sent.data() + done, size) != static_cast<ssize_t>(size)) {
+                    _exit(1);
+                }
+                done += size;
+            }
+            _exit(0);
+        }
+        const Outcome outcome = run({exe, fifo});
+        int status = 0;
+        waitpid(writer, &status, 0);
+        const char* digest = exe == std::string(HASH256_PATH) ? "SHA256" : "SHA512";
+        EXPECT_EQ(outcome.status, 0) << exe;
+        EXPECT_EQ(outcome.out, report(fifo, oracle_hex(digest, sent.data(), sent.size()))) << exe;
+    }
+
+    // 16 MiB, and 4 MiB more four times once the program reads.
+    constexpr std::size_t step = 4 << 20;
+    const auto bytes = random_bytes(32 << 20, 27);
+    const std::string path = dir.write("growing", std::vector<unsigned char>(bytes.begin(), bytes.begin() + (16 << 20)));
+    const auto extend = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
+        for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
+            siginfo_t ended{};
+            if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid) {
+                break;
+            }
+        }
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        for (std::size_t at = 16 << 20; at < bytes.size(); at += step) {
+            out.write(reinterpret_cast<const char*>(bytes.data() + at), static_cast<std::streamsize>(step));
+            out.flush();
+        }
+    };
+    const Outcome grown = run({HASH256_PATH, path}, {}, nullptr, Streams::usual, extend);
+    EXPECT_EQ(grown.status, 0);
+    // An append shows page by page: the digest is of some prefix of whole
+    // pages, from 16 MiB to all of it.
+    const std::string shown = grown.out.substr(path.size() + 2, 64);
+    bool some_prefix = false;
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    EVP_MD_CTX* last = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(context, EVP_sha256(), nullptr);
+    EVP_DigestUpdate(context, bytes.data(), 16 << 20);
+    for (std::size_t size = 16 << 20; size <= bytes.size() && !some_prefix; size += 4096) {
+        if (size > (16 << 20)) {
+            EVP_DigestUpdate(context, bytes.data() + size - 4096, 4096);
+        }
+        unsigned char md[32];
+        unsigned int length = 0;
+        EVP_MD_CTX_copy_ex(last, context);
+        EVP_DigestFinal_ex(last, md, &length);
+        char hex[65];
+        for (unsigned i = 0; i < 32; ++i) {
+            std::snprintf(hex + 2 * i, 3, "%02x", md[i]);
+        }
+        some_prefix = shown == hex;
+    }
+    EVP_MD_CTX_free(last);
+    EVP_MD_CTX_free(context);
+    EXPECT_TRUE(some_prefix) << "not the digest of what the file held: " << grown.out;
+}
+
 // Started with standard input closed the programs still report (the pause
 // ends at once); with standard output closed they cannot, and say so in
 // their status.

@@ -7,6 +7,7 @@
 
 #include "sha256.h"
 #include "sha256_kernels.h"
+#include "reader.h"
 #include "support.h"
 
 // "abc" padded by hand to one block, compressed once from the initial value.
@@ -22,16 +23,18 @@ TEST(Sha256Engine, OneBlockAbc)
 }
 
 // Files around every boundary of the driver: the 64-byte block, the 56-byte
-// threshold for a second final block, and the 4096-byte read piece. The
-// random data leaves stale bytes in the read buffer before every last
-// block. Every kernel this CPU can run goes through them.
+// threshold for a second final block, the 4096-byte piece of the original
+// reads, and the reader's piece. The random data leaves stale bytes in the
+// read buffer before every last block. Every kernel this CPU can run goes
+// through them.
 TEST(Sha256Driver, FilesAroundEveryBoundaryThroughEveryKernel)
 {
     const TempDir dir;
-    const auto data = random_bytes(std::size_t{3} * 4096, 12);
-    const std::size_t sizes[] = {0,    1,    3,    55,   56,   57,   63,   64,   65,   119,
-                                 120,  128,  4095, 4096, 4097, 4151, 4152, 4159, 4160, 8191,
-                                 8192, 8193, 8247, 8248, 12287};
+    constexpr std::size_t piece = platform_piece_size;
+    const auto data = random_bytes(piece + 4096, 12);
+    const std::size_t sizes[] = {0,    1,    3,    55,   56,   57,   63,   64,        65,        119,
+                                 120,  128,  4095, 4096, 4097, 4151, 4152, 4159,      4160,      8191,
+                                 8192, 8193, 8247, 8248, 12287, piece - 1, piece, piece + 1, piece + 55, piece + 56};
     for (const std::size_t size : sizes) {
         const std::vector<unsigned char> bytes(data.begin(), data.begin() + static_cast<long>(size));
         const std::string path = dir.write("f" + std::to_string(size), bytes);

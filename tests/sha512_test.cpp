@@ -7,6 +7,7 @@
 
 #include "sha512.h"
 #include "sha512_kernels.h"
+#include "reader.h"
 #include "support.h"
 
 namespace {
@@ -121,13 +122,13 @@ TEST(Sha512Engine, LengthFieldOfHugeTotals)
     }
 }
 
-// Files at the block boundaries and at the edges of the driver's 64 KiB
-// read piece (a short piece ends the input), with every kernel this CPU can
-// run and with the one SHA512_digest picks.
+// Files at the block boundaries and at the edges of the driver's read piece
+// (a short piece ends the input), with every kernel this CPU can run and
+// with the one SHA512_digest picks.
 TEST(Sha512Driver, FilesOfBoundarySizesThroughEveryKernel)
 {
     const TempDir dir;
-    constexpr std::size_t piece = 65536;
+    constexpr std::size_t piece = platform_piece_size;
     const auto data = random_bytes(2 * piece + 1000, 5);
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{111}, std::size_t{112},
                              std::size_t{127}, std::size_t{128}, std::size_t{129}, std::size_t{255},

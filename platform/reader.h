@@ -1,0 +1,31 @@
+// Reading a driver's stream in pieces, ahead of the hashing: for a large
+// file or a pipe, a thread of its own fills a small ring of pieces while the
+// driver hashes the one before, so reading costs the driver no time of its
+// own. Each byte goes once from the system into a piece. A small file is
+// read as it is hashed, with no thread, and so is every file where a thread
+// cannot be started. One reading at a time per process: the ring is the
+// drivers' own storage.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// Bytes of a piece: whole blocks of either engine, and few enough pieces a
+// run that handing them over costs little; the ring holds four.
+inline constexpr std::size_t platform_piece_size = 131072;
+
+// Starts reading `file` (just opened). `ahead`: whether a thread may read
+// ahead (the drivers pass true; false reads each piece when it is asked
+// for, as where no thread can be started).
+void platform_read_start(std::FILE* file, bool ahead = true);
+
+// The next piece of the stream: its bytes at `piece`, valid until the next
+// call, and their count. Every piece before the last holds
+// platform_piece_size bytes; a shorter one is the last (the end of the
+// input, or a read error, which the stream's error indicator then shows).
+// Not to be called after the last piece.
+std::size_t platform_read_next(const unsigned char*& piece);
+
+// Ends the reading, once the last piece came: the thread has ended, and the
+// stream's indicators hold what it met. Call before closing the stream.
+void platform_read_end();
