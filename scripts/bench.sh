@@ -9,7 +9,10 @@
 #     machine runs 32-bit programs (under qemu the timings would mean
 #     nothing, so they are skipped, saying so);
 #  3. each kernel's block rate against `openssl speed -evp`;
-#  4. start-up on a one-byte file, and peak memory.
+#  4. start-up on a one-byte file, and peak memory;
+#  5. each program's wall time against its kernel's time for the same bytes
+#     plus start-up (the pure-compute limit);
+#  6. cold reads, with the page cache dropped, where root may drop it.
 # Installs what it lacks (g++-multilib, libssl-dev:i386), as root.
 #   scripts/bench.sh [ROUNDS]   (default 7)
 set -euo pipefail
@@ -116,11 +119,14 @@ fi
 echo "block rates (MB/s):"
 "$bin/tests/bench_engines" --benchmark_min_warmup_time=0.3 --benchmark_min_time=0.5 --benchmark_repetitions=3 \
   --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null >"$work/engines.json"
-python3 - "$work/engines.json" <<'PY'
+python3 - "$work/engines.json" "$work/picked" <<'PY'
 import json, sys
-for run in json.load(open(sys.argv[1]))["benchmarks"]:
-    if run.get("aggregate_name") == "median" and "bytes_per_second" in run:
-        print("  %-28s %8.0f" % (run["run_name"], run["bytes_per_second"] / 1e6))
+with open(sys.argv[2], "w") as picked:
+    for run in json.load(open(sys.argv[1]))["benchmarks"]:
+        if run.get("aggregate_name") == "median" and "bytes_per_second" in run:
+            print("  %-28s %8.0f" % (run["run_name"], run["bytes_per_second"] / 1e6))
+            if run["run_name"].endswith("/picked"):
+                picked.write("%s %f\n" % (run["run_name"].split("_")[0], run["bytes_per_second"]))
 PY
 for digest in sha256 sha512; do
   rate=$(openssl speed -evp "$digest" -bytes 16384 -seconds 3 2>/dev/null | awk -v d="$digest" '$1 == d {print $2}')
@@ -129,14 +135,47 @@ done
 
 # Start-up on a tiny file, and peak memory on the large one.
 printf 'x' >"$work/tiny"
+declare -A startup
 for command in "$bin/hash256" "$bin/hash512" sha256sum sha512sum; do
   best=999999999
   for ((i = 0; i < 20; i++)); do
     start=$(date +%s%N); $command "$work/tiny" </dev/null >/dev/null; end=$(date +%s%N)
     ((end - start < best)) && best=$((end - start))
   done
+  startup[$command]=$best
   echo "tiny file, best of 20: $command $((best / 1000)) us"
 done
+
+# Each program against the pure-compute limit: its picked kernel's time for
+# the same bytes (from the block rate above) plus start-up.
+echo "programs against their kernels (256 MiB):"
+for bits in 256 384 512; do
+  engine=sha$bits
+  [[ $bits == 384 ]] && engine=sha512
+  rate=$(awk -v e="$engine" '$1 == e {print $2}' "$work/picked")
+  program=$bin/hash$bits
+  [[ $bits == 256 ]] || program=$bin/hash512
+  limit=$(echo "scale=4; 268435456 / $rate + ${startup[$program]} / 1000000000" | bc)
+  printf '  hash%s wall %.3f s, kernel %.3f s + start-up %.3f s = %.3f s (ratio %.2f)\n' "$bits" \
+    "$(m "hash$bits")" "$(echo "scale=4; 268435456 / $rate" | bc)" \
+    "$(echo "scale=4; ${startup[$program]} / 1000000000" | bc)" "$limit" "$(ratio "$(m "hash$bits")" "$limit")"
+done
+
+# A cold read: the page cache dropped before each run, where root may.
+if sync && echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
+  echo "cold reads (page cache dropped before each run), median of 3:"
+  for label in hash256 "openssl dgst -sha256" hash512 "openssl dgst -sha512" cat; do
+    command=${commands[$label]:-cat}
+    runs=""
+    for ((round = 0; round < 3; round++)); do
+      sync && echo 3 >/proc/sys/vm/drop_caches
+      runs+="$(run_once "$command") "
+    done
+    printf '  %-22s %.3f s\n' "$label" "$(median <<<"$runs")"
+  done
+else
+  echo "cold reads skipped: the page cache cannot be dropped here"
+fi
 for program in hash256 hash384 hash512; do
   /usr/bin/time -f "peak memory: $program %M KiB" "$bin/$program" "$work/file" </dev/null >/dev/null
 done

@@ -672,6 +672,17 @@ long long read_offset(pid_t pid, const std::string& path)
     return -1;
 }
 
+// Waits until `pid` has read some of the file at `path`, or has ended.
+void wait_until_reading(pid_t pid, const std::string& path)
+{
+    for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
+        siginfo_t ended{};
+        if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid) {
+            return; // it ended before it was seen reading
+        }
+    }
+}
+
 // A file cut short while it is read: a digest of what was read, or the
 // message, never a crash or a hang. The cut comes once the program has
 // started reading.
@@ -681,13 +692,7 @@ TEST(Hostile, FileShrinkingWhileRead)
     const std::string path = dir.write("shrinking", random_bytes(64 << 20, 16));
     for (const Program& program : programs) {
         const auto cut_while_reading = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
-            for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
-                siginfo_t ended{};
-                if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0
-                    && ended.si_pid == pid) {
-                    break; // it ended before we saw it read
-                }
-            }
+            wait_until_reading(pid, path);
             EXPECT_EQ(truncate(path.c_str(), 1000), 0);
         };
         const Outcome outcome = run({program.exe, path}, {}, nullptr, Streams::usual, cut_while_reading);
@@ -740,12 +745,7 @@ TEST(Hostile, IrregularFifoAndGrowingFile)
     const auto bytes = random_bytes(32 << 20, 27);
     const std::string path = dir.write("growing", std::vector<unsigned char>(bytes.begin(), bytes.begin() + (16 << 20)));
     const auto extend = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
-        for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
-            siginfo_t ended{};
-            if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid) {
-                break;
-            }
-        }
+        wait_until_reading(pid, path);
         std::ofstream out(path, std::ios::binary | std::ios::app);
         for (std::size_t at = 16 << 20; at < bytes.size(); at += step) {
             out.write(reinterpret_cast<const char*>(bytes.data() + at), static_cast<std::streamsize>(step));
