@@ -1,7 +1,7 @@
-// Vector helpers shared by the SHA-512 kernels whose message schedule runs
-// in AVX2-class vectors beside scalar rounds (sha512_avx2.cpp,
-// sha512_avx512.cpp): loading blocks, K + W, and the layout of two blocks
-// scheduled at once. Each kernel adds its own sigma functions. Internal to
+// What the SHA-512 kernels whose message schedule runs in AVX2-class
+// vectors beside scalar rounds (sha512_avx2.cpp, sha512_avx512.cpp) share:
+// loading blocks, K + W, the layout of two blocks scheduled at once, and the
+// schedule itself. Each kernel gives its own sigma functions. Internal to
 // the engine; x86 only.
 #pragma once
 
@@ -92,6 +92,30 @@ load_two_blocks(const unsigned char* a, const unsigned char* b, Word W2[160], Wo
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * t)), 1);
         store_pair(W2, kw2, t, _mm256_shuffle_epi8(bytes, byte_swap));
     }
+}
+
+// The message schedule from a kernel's sigma functions: Sigmas::small0 and
+// Sigmas::small1 on 128-bit vectors (two words of one block) and on 256-bit
+// ones (two words of each of two blocks). Words t and t+1 (t even, 16..78)
+// of one block, and K + W for them in kw.
+template <typename Sigmas>
+__attribute__((target("avx2"))) void schedule_pair(Word W[80], Word kw[80], unsigned t)
+{
+    const __m128i w = _mm_add_epi64(_mm_add_epi64(Sigmas::small1(load(W + t - 2)), load(W + t - 7)),
+                                    _mm_add_epi64(Sigmas::small0(load(W + t - 15)), load(W + t - 16)));
+    store(W + t, w);
+    store(kw + t, _mm_add_epi64(w, load(K + t)));
+}
+
+// The same for two blocks at once.
+template <typename Sigmas>
+__attribute__((target("avx2"))) void schedule_two(Word W2[160], Word kw2[160], unsigned t)
+{
+    const std::size_t u = t;
+    const __m256i w = _mm256_add_epi64(
+        _mm256_add_epi64(Sigmas::small1(load_pair(W2, u - 2)), load_odd_pair(W2, u - 7)),
+        _mm256_add_epi64(Sigmas::small0(load_odd_pair(W2, u - 15)), load_pair(W2, u - 16)));
+    store_pair(W2, kw2, u, w);
 }
 
 // Block B's schedule was made with block A's: nothing is left to compute.
