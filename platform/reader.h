@@ -8,7 +8,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#include "progress.h"
 
 // Bytes of a piece: whole blocks of either engine, and few enough pieces a
 // run that handing them over costs little; the ring holds four.
@@ -29,3 +33,36 @@ std::size_t platform_read_next(const unsigned char*& piece);
 // Ends the reading, once the last piece came: the thread has ended, and the
 // stream's indicators hold what it met. Call before closing the stream.
 void platform_read_end();
+
+// A driver's whole reading of `file`, with the progress line: every piece's
+// whole blocks of `block` bytes go through blocks(state, data, count), in
+// order and in one call a piece, and the bytes after the last whole block
+// (fewer than `block`) are copied to tail[]. Returns the byte total; the
+// stream's error indicator tells whether a read failed.
+template <typename Word>
+std::uint64_t platform_read_blocks(std::FILE* file, std::size_t block,
+                                   void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
+                                   Word state[8], unsigned char* tail)
+{
+    platform_progress progress{};
+    platform_progress_start(progress, file);
+    platform_read_start(file);
+    std::uint64_t total = 0;
+    for (;;) {
+        const unsigned char* piece = nullptr;
+        const std::size_t n = platform_read_next(piece);
+        total += n;
+        const std::size_t whole = n / block;
+        if (whole != 0) {
+            blocks(state, piece, whole);
+        }
+        if (n != platform_piece_size) {
+            std::memcpy(tail, piece + block * whole, n - block * whole);
+            break;
+        }
+        platform_progress_update(progress, total);
+    }
+    platform_read_end();
+    platform_progress_end(progress);
+    return total;
+}

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "progress.h"
 #include "reader.h"
 #include "stream.h"
 
@@ -32,29 +31,9 @@ int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint3
     // (or failed): a short one, or an empty one, ends the input, and its
     // last bytes go into the last block. The total and the blocks are those
     // that reads of 4096 bytes would give.
-    platform_progress progress{};
-    platform_progress_start(progress, file);
-    platform_read_start(file);
     unsigned char last[128];
-    std::size_t remaining = 0;
-    std::uint64_t total = 0;
-    for (;;) {
-        const unsigned char* piece = nullptr;
-        const std::size_t n = platform_read_next(piece);
-        total += n;
-        const std::size_t whole = n / 64;
-        if (whole != 0) {
-            kernel.blocks(state, piece, whole);
-        }
-        if (n != platform_piece_size) {
-            remaining = n - 64 * whole;
-            std::memcpy(last, piece + 64 * whole, remaining);
-            break;
-        }
-        platform_progress_update(progress, total);
-    }
-    platform_read_end();
-    platform_progress_end(progress);
+    const std::uint64_t total = platform_read_blocks(file, 64, kernel.blocks, state, last);
+    const auto remaining = static_cast<std::size_t>(total % 64);
 
     // A read error also ended the loop; nothing is padded then.
     if (std::ferror(file) != 0) {

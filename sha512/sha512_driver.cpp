@@ -5,9 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 
-#include "progress.h"
 #include "reader.h"
 #include "stream.h"
 
@@ -27,32 +25,14 @@ int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint6
         return 1;
     }
 
-    // Pieces of whole blocks go through the engine in one call each. A piece
+    // The pieces' whole blocks go through the engine as they come. A piece
     // is full unless the input has ended (or failed), so the first short
     // piece holds the last blocks and the last bytes of the message, exactly
     // as one 128-byte read per block would have found them.
-    platform_progress progress{};
-    platform_progress_start(progress, file);
-    platform_read_start(file);
     std::uint64_t W[80];
-    std::uint64_t total = 0;
-    for (;;) {
-        const unsigned char* piece = nullptr;
-        const std::size_t n = platform_read_next(piece);
-        total += n;
-        const std::size_t whole = n / 128;
-        if (whole != 0) {
-            kernel.blocks(state, piece, whole);
-        }
-        if (n != platform_piece_size) {
-            std::memcpy(W, piece + 128 * whole, n % 128);
-            break;
-        }
-        platform_progress_update(progress, total);
-    }
-    platform_read_end();
+    const std::uint64_t total =
+        platform_read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
     SHA512_finish_with(kernel, state, W, total);
-    platform_progress_end(progress);
 
     // A read error also ended the loop above; the stream remembers it.
     const int failed = std::ferror(file) != 0 ? 1 : 0;
