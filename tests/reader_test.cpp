@@ -35,7 +35,9 @@ ssize_t read_source(void* cookie, char* out, std::size_t size)
     if (source.fail_at >= 0) {
         count = std::min(count, static_cast<std::size_t>(source.fail_at) - source.at);
     }
-    std::memcpy(out, source.bytes->data() + source.at, count);
+    if (count != 0) {
+        std::memcpy(out, source.bytes->data() + source.at, count);
+    }
     source.at += count;
     return static_cast<ssize_t>(count);
 }

@@ -212,6 +212,11 @@ check_programs() { # folder wine
   wine_env=(LOCPATH="$locales" LC_ALL=ja_JP.UTF-8)
   run hash256 café.bin
   [[ "$out" == "$(hex 'caf?.bin')$crlf"* ]] && pass || fail "café.bin redirected under 932: $out"
+  printf 'twin' >O.bin && head -c 1000 ../random >Ω.bin
+  wine_env=(LOCPATH="$locales" LC_ALL=en_US.UTF-8)
+  run hash256 Ω.bin
+  [[ "$out" == "$(hex '?.bin')$crlf$crlf$(hex "$digest")"* ]] && pass || fail "Ω.bin redirected under 1252: $out"
+  wine_env=(LOCPATH="$locales" LC_ALL=ja_JP.UTF-8)
   local console
   console=$(env "${wine_env[@]}" script -qec "$wine $exe_dir/hash256.exe café.bin </dev/null" /dev/null 2>&1 |
     sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r')
