@@ -38,7 +38,7 @@ x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/version_info.cpp" -o 
   -lversion || exit 1
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/set_clipboard.cpp" -o "$work/set_clipboard.exe" || exit 1
 x86_64-w64-mingw32-g++ -O2 -static -municode "$source_dir/tests/wine/shell_verb.cpp" -o "$work/shell_verb.exe" \
-  -lshlwapi || exit 1
+  || exit 1
 
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 # Let Wine finish setting up its prefix, then keep one wineserver running
@@ -259,44 +259,70 @@ check_programs() { # folder wine
 }
 
 # The right-click menu of a zip unpacked where its path has a space, "&"
-# and brackets: install.cmd (twice) adds one entry a program, whose text
-# comes from the program and whose command line, run as Explorer runs it,
-# hashes a file whose name has a space, Japanese and "&"; uninstall.cmd
-# leaves no key behind. $1 is the zip's build, $2 the Wine to run it.
-check_menu() {
+# and brackets. install.cmd (run twice, as a command and as a double click
+# in Explorer runs it) adds one entry a program: its text comes from the
+# program's string table, read the way the shell reads such a string (the
+# program as a data file, so a 32-bit program serves the 64-bit shell), and
+# a plain default text stands beside it. Where the zip's programs can run
+# ($2 is "run"), each entry's command line, run as Explorer runs it, hashes
+# a file whose name has a space, Japanese and "&". uninstall.cmd leaves no
+# key behind. Only a double-clicked script waits for a key at its message.
+# The registry is written by the 64-bit cmd, so no 32-bit process is needed
+# but for running the programs.
+double_click() { # Windows path of a .cmd script: runs it as Explorer does, output in $work/out
+  CMDCMDLINE="C:\\windows\\system32\\cmd.exe /c \"\"$1\" \"" \
+    "$wine64" "$work/shell_verb.exe" open "$1" </dev/null >"$work/out" 2>&1
+}
+check_menu() { # build run|text
   local folder="$work/$1/menu & (test) dir"
   rm -rf "$folder" && mkdir -p "$folder" && cp -r "$work/$1/unpacked/sha2hash-$version-$1" "$folder/" || return
+  local scripts
+  scripts=$("$wine64" winepath -w "$folder/sha2hash-$version-$1" 2>/dev/null | tr -d '\r')
   local classes='HKCU\Software\Classes\*'
-  "$2" reg query "$classes" >/dev/null 2>&1 && { fail "$1 menu: $classes exists before install"; return; }
-  (cd "$folder/sha2hash-$version-$1" && "$2" cmd /c install.cmd && "$2" cmd /c install.cmd) </dev/null >/dev/null 2>&1 ||
-    fail "$1 menu: install.cmd failed"
+  "$wine64" reg query "$classes" >/dev/null 2>&1 && { fail "$1 menu: $classes exists before install"; return; }
+  # Wine's cmd has no %cmdcmdline%; each run is given it as the Windows cmd
+  # started with that command line has it.
+  (cd "$folder/sha2hash-$version-$1" && CMDCMDLINE='C:\windows\system32\cmd.exe /c install.cmd' \
+    "$wine64" cmd /c install.cmd) </dev/null >"$work/out" 2>&1 &&
+    grep -q "now has SHA-256" "$work/out" && ! grep -q "Press any key" "$work/out" &&
+    pass || fail "$1 menu: install.cmd as a command: $(head -c 300 "$work/out")"
+  double_click "$scripts\\install.cmd" &&
+    grep -q "now has SHA-256" "$work/out" && grep -q "Press any key" "$work/out" &&
+    pass || fail "$1 menu: install.cmd double-clicked: $(head -c 300 "$work/out")"
   local name="データ & copy 1.bin"
   head -c 3000 "$data/random" >"$data/$name"
-  local program algorithm
+  local program algorithm text
   for program in hash256 hash384 hash512; do
     algorithm=SHA-${program#hash}
     text=$("$wine64" "$work/shell_verb.exe" text "sha2hash.$program" </dev/null | tr -d '\r')
     [[ "$text" == "$algorithm を計算" ]] && pass || fail "$1 menu: $program shows '$text'"
+    text=$("$wine64" "$work/shell_verb.exe" default "sha2hash.$program" </dev/null | tr -d '\r')
+    [[ "$text" == "$algorithm" ]] && pass || fail "$1 menu: $program's default text is '$text'"
+    [[ $2 == run ]] || continue
     (cd "$data" && "$wine64" "$work/shell_verb.exe" run "sha2hash.$program" "$name" </dev/null >"$work/out")
     local sum
     sum=$("sha${program#hash}sum" "$data/$name" | cut -d' ' -f1)
     [[ $? == 0 && $(tr -d '\r' <"$work/out") == *$'\n\n'"$sum"$'\n'* ]] && pass || fail "$1 menu: $program: $(head -c 300 "$work/out")"
   done
-  (cd "$folder/sha2hash-$version-$1" && "$2" cmd /c uninstall.cmd) </dev/null >/dev/null 2>&1
-  "$2" reg query "$classes" >/dev/null 2>&1 && fail "$1 menu: keys left after uninstall.cmd" || pass
+  double_click "$scripts\\uninstall.cmd"
+  grep -q "are removed" "$work/out" && grep -q "Press any key" "$work/out" &&
+    pass || fail "$1 menu: uninstall.cmd double-clicked: $(head -c 300 "$work/out")"
+  "$wine64" reg query "$classes" >/dev/null 2>&1 && fail "$1 menu: keys left after uninstall.cmd" || pass
 }
 
 mkdir -p "$data" && cd "$data" && head -c 20000 /dev/urandom >random || exit 1
-check_menu win64 "$wine64"
+check_menu win64 run
 check_programs "$work/win64" "$wine64"
-# The 32-bit programs where Wine can run them: a kernel without 32-bit
-# support cannot start the 32-bit Wine loader.
+# The 32-bit programs run where Wine can run them: a kernel without 32-bit
+# support cannot start the 32-bit Wine loader. Everything else of the
+# 32-bit zip is checked on every machine.
 wine "$work/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
 if [[ $? == 1 && -s "$work/probe" ]]; then
   check_programs "$work/win32" wine
-  check_menu win32 wine
+  check_menu win32 run
 else
-  echo "note: this kernel cannot run 32-bit Wine; the 32-bit build was checked without running it"
+  echo "note: this kernel cannot run 32-bit Wine; the 32-bit programs were checked without running them"
+  check_menu win32 text
 fi
 
 echo "wine: $passed passed, $failed failed"
