@@ -1,4 +1,4 @@
-# 32-bit x86 Linux programs (the original target's word size), from the
+# 32-bit x86 Linux programs (the Windows target's word size), from the
 # machine's own g++ with -m32 (g++-multilib), linked statically so that
 # qemu-i386 runs them anywhere.
 set(CMAKE_SYSTEM_NAME Linux)

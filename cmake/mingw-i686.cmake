@@ -1,5 +1,5 @@
-# Cross build for the original target: 32-bit x86 Windows console programs
-# on msvcrt.  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# Cross build of the Windows programs for 32-bit x86 Windows on msvcrt, the
+# programs' first target.  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)

@@ -1,5 +1,5 @@
-# Cross build of the Windows programs for 64-bit x86 Windows on msvcrt: the
-# stand-in that Wine runs where the kernel cannot run 32-bit code.
+# Cross build of the Windows programs for 64-bit x86 Windows on msvcrt,
+# which Wine runs on any x86-64 kernel.
 #   cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

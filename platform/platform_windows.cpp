@@ -19,8 +19,8 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-// Asks the mingw start-up code to expand wildcards in the command line, as
-// the original programs' runtime start-up did.
+// Asks the mingw start-up code to expand wildcards in the command line, so
+// that "hash256 *.iso" hashes the first file that matches.
 extern "C" {
 int _dowildcard = -1; // NOLINT: the name and the global are the runtime's interface
 

@@ -10,10 +10,6 @@
 #include <fcntl.h>
 #endif
 
-// Bytes of the stream buffer a driver gives its file: large reads from the
-// system whatever the size of the driver's own requests.
-inline constexpr std::size_t platform_stream_buffer_size = 65536;
-
 #if defined(_WIN32)
 // Windows: fopen(path, "rb"), except that the program's own argument opens
 // by its wide-character name where the ANSI code page cannot spell it.

@@ -13,21 +13,13 @@
 #  5. each program's wall time against its kernel's time for the same bytes
 #     plus start-up (the pure-compute limit);
 #  6. cold reads, with the page cache dropped, where root may drop it.
-# Installs what it lacks (g++-multilib, libssl-dev:i386), as root.
+# Installs what it lacks through scripts/setup.sh (libssl-dev:i386 too), as root.
 #   scripts/bench.sh [ROUNDS]   (default 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-7}
 
-missing=()
-for package in g++-multilib libssl-dev:i386 bc; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  DEBIAN_FRONTEND=noninteractive apt-get update -q >/dev/null
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" >/dev/null
-fi
+bash scripts/setup.sh bench >/dev/null
 
 cmake --preset tests >/dev/null
 cmake --build --preset tests >/dev/null

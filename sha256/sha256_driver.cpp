@@ -29,8 +29,7 @@ int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint3
     // Compress each piece's whole 64-byte blocks straight from it, all of a
     // piece's in one kernel call. A piece is full unless the input has ended
     // (or failed): a short one, or an empty one, ends the input, and its
-    // last bytes go into the last block. The total and the blocks are those
-    // that reads of 4096 bytes would give.
+    // last bytes go into the last block.
     unsigned char last[128];
     const std::uint64_t total = platform_read_blocks(file, 64, kernel.blocks, state, last);
     const auto remaining = static_cast<std::size_t>(total % 64);

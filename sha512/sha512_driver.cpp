@@ -27,8 +27,7 @@ int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint6
 
     // The pieces' whole blocks go through the engine as they come. A piece
     // is full unless the input has ended (or failed), so the first short
-    // piece holds the last blocks and the last bytes of the message, exactly
-    // as one 128-byte read per block would have found them.
+    // piece holds the last blocks and the last bytes of the message.
     std::uint64_t W[80];
     const std::uint64_t total =
         platform_read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));

@@ -23,8 +23,8 @@ TEST(Sha256Engine, OneBlockAbc)
 }
 
 // Files around every boundary of the driver: the 64-byte block, the 56-byte
-// threshold for a second final block, the 4096-byte piece of the original
-// reads, and the reader's piece. The random data leaves stale bytes in the
+// threshold for a second final block, 4096 bytes (a page and a common read
+// size), and the reader's piece. The random data leaves stale bytes in the
 // read buffer before every last block. Every kernel this CPU can run goes
 // through them.
 TEST(Sha256Driver, FilesAroundEveryBoundaryThroughEveryKernel)

@@ -26,14 +26,16 @@ failed=0
 pass() { passed=$((passed + 1)); }
 fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
 
-build() { # toolchain folder
-  cmake -S "$source_dir" -B "$2" -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/$1.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >"$2.log" 2>&1 &&
-    cmake --build "$2" -j2 >>"$2.log" 2>&1 &&
-    (cd "$2" && cpack -G ZIP >>"$2.log" 2>&1) || { cat "$2.log"; exit 1; }
+# Each word size through its CMake preset, in the source tree's build/win32
+# and build/win64, with its zip.
+build() { # preset
+  mkdir -p "$work/$1"
+  (cd "$source_dir" && cmake --preset "$1" && cmake --build --preset "$1" && cd "build/$1" && cpack -G ZIP) \
+    >"$work/$1.log" 2>&1 || { cat "$work/$1.log"; exit 1; }
 }
-build mingw-i686 "$work/win32"
-build mingw-x86_64 "$work/win64"
+build win32
+build win64
+builds=$source_dir/build
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/version_info.cpp" -o "$work/version_info.exe" \
   -lversion || exit 1
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/set_clipboard.cpp" -o "$work/set_clipboard.exe" || exit 1
@@ -59,7 +61,7 @@ version=$(sed -nE 's/^project\(sha2hash VERSION ([0-9.]+).*/\1/p' "$source_dir/C
 for build in win32 win64; do
   unpacked="$work/$build/unpacked"
   rm -rf "$unpacked" && mkdir -p "$unpacked"
-  (cd "$unpacked" && cmake -E tar xf "$work/$build/sha2hash-$version-$build.zip") || fail "no $build zip"
+  (cd "$unpacked" && cmake -E tar xf "$builds/$build/sha2hash-$version-$build.zip") || fail "no $build zip"
   top="$unpacked/sha2hash-$version-$build"
   [[ ! -e "$top/README.md" && $(head -c 3 "$top/README.txt" | od -An -tx1 | tr -d ' ') == efbbbf ]] &&
     pass || fail "$build zip: README.txt without a byte order mark, or README.md"
@@ -312,13 +314,13 @@ check_menu() { # build run|text
 
 mkdir -p "$data" && cd "$data" && head -c 20000 /dev/urandom >random || exit 1
 check_menu win64 run
-check_programs "$work/win64" "$wine64"
+check_programs "$builds/win64" "$wine64"
 # The 32-bit programs run where Wine can run them: a kernel without 32-bit
 # support cannot start the 32-bit Wine loader. Everything else of the
 # 32-bit zip is checked on every machine.
-wine "$work/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
+wine "$builds/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
 if [[ $? == 1 && -s "$work/probe" ]]; then
-  check_programs "$work/win32" wine
+  check_programs "$builds/win32" wine
   check_menu win32 run
 else
   echo "note: this kernel cannot run 32-bit Wine; the 32-bit programs were checked without running them"
