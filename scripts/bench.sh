@@ -10,8 +10,8 @@
 #     nothing, so they are skipped, saying so);
 #  3. each kernel's block rate against `openssl speed -evp`;
 #  4. start-up on a one-byte file, and peak memory;
-#  5. each program's wall time against its kernel's time for the same bytes
-#     plus start-up (the pure-compute limit);
+#  5. each program's wall and processor time against its kernel's time for
+#     the same bytes plus start-up (the pure-compute limit);
 #  6. cold reads, with the page cache dropped, where root may drop it.
 # Installs what it lacks through scripts/setup.sh (libssl-dev:i386 too), as root.
 #   scripts/bench.sh [ROUNDS]   (default 7)
@@ -74,24 +74,41 @@ run_once() {
   echo "scale=4; ($end - $start) / 1000000000" | bc
 }
 
-declare -A times
+# Processor seconds (user and system, every thread and child) of one run.
+cpu_once() {
+  local command=${1/ FILE / $work/file }
+  [[ $command == "$1" ]] && command="$command $work/file"
+  local TIMEFORMAT='%U %S'
+  { time bash -c "$command" </dev/null >/dev/null 2>&1; } 2>&1 | awk '{printf "%.3f", $1 + $2}'
+}
+
+declare -A times cpus
 for ((round = 0; round < rounds; round++)); do
   for label in "${labels[@]}"; do
     times[$label]+="$(run_once "${commands[$label]}") "
   done
 done
+for label in hash256 hash384 hash512 "openssl dgst -sha256" "openssl dgst -sha512"; do
+  for ((round = 0; round < rounds; round++)); do
+    cpus[$label]+="$(cpu_once "${commands[$label]}") "
+  done
+done
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 m() { median <<<"${times[$1]}"; }
+cpu() { median <<<"${cpus[$1]}"; }
 ratio() { echo "scale=4; $1 / $2" | bc; }
 
 echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
 echo "256 MiB file, median of $rounds alternating runs (wall seconds):"
 for bits in 256 384 512; do
   ours=$(m "hash$bits")
-  printf '  %-8s %6.3f s   openssl dgst %.3f s (ratio %.2f)   sha%ssum %.3f s (ratio %.2f)\n' "hash$bits" \
-    "$ours" "$(m "openssl dgst -sha$bits")" "$(ratio "$ours" "$(m "openssl dgst -sha$bits")")" \
+  printf '  %-8s %6.3f s (CPU %.3f s)   openssl dgst %.3f s (ratio %.2f)   sha%ssum %.3f s (ratio %.2f)\n' \
+    "hash$bits" "$ours" "$(cpu "hash$bits")" "$(m "openssl dgst -sha$bits")" \
+    "$(ratio "$ours" "$(m "openssl dgst -sha$bits")")" \
     "$bits" "$(m "sha${bits}sum")" "$(ratio "$ours" "$(m "sha${bits}sum")")"
 done
+printf '  CPU seconds of openssl dgst: -sha256 %.3f s, -sha512 %.3f s\n' "$(cpu "openssl dgst -sha256")" \
+  "$(cpu "openssl dgst -sha512")"
 printf '  hash512 under script(1): stderr a terminal %.3f s, stderr /dev/null %.3f s (ratio %.2f)\n' \
   "$(m "hash512, stderr a terminal")" "$(m "hash512, stderr /dev/null")" \
   "$(ratio "$(m "hash512, stderr a terminal")" "$(m "hash512, stderr /dev/null")")"
@@ -148,9 +165,10 @@ for bits in 256 384 512; do
   program=$bin/hash$bits
   [[ $bits == 256 ]] || program=$bin/hash512
   limit=$(echo "scale=4; 268435456 / $rate + ${startup[$program]} / 1000000000" | bc)
-  printf '  hash%s wall %.3f s, kernel %.3f s + start-up %.3f s = %.3f s (ratio %.2f)\n' "$bits" \
+  printf '  hash%s wall %.3f s, kernel %.3f s + start-up %.3f s = %.3f s (ratio %.2f; CPU %.2f)\n' "$bits" \
     "$(m "hash$bits")" "$(echo "scale=4; 268435456 / $rate" | bc)" \
-    "$(echo "scale=4; ${startup[$program]} / 1000000000" | bc)" "$limit" "$(ratio "$(m "hash$bits")" "$limit")"
+    "$(echo "scale=4; ${startup[$program]} / 1000000000" | bc)" "$limit" "$(ratio "$(m "hash$bits")" "$limit")" \
+    "$(ratio "$(cpu "hash$bits")" "$limit")"
 done
 
 # A cold read: the page cache dropped before each run, where root may.
