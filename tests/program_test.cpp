@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
@@ -551,6 +552,15 @@ bool eventually(const std::function<bool()>& done)
     return done();
 }
 
+// The state letter of `pid` in /proc ('T' stopped, 'Z' ended, ...), or '?'.
+char state_of(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pid_field, name, state;
+    stat >> pid_field >> name >> state;
+    return state.empty() ? '?' : state[0];
+}
+
 bool raw(int master)
 {
     termios now{};
@@ -574,13 +584,7 @@ TEST(Pause, SurvivesAStop)
     ASSERT_GT(job, 0);
     ASSERT_TRUE(eventually([&] { return raw(master); }));
     ASSERT_EQ(kill(-job, SIGTSTP), 0);
-    const auto stopped = [job] {
-        std::ifstream stat("/proc/" + std::to_string(job) + "/stat");
-        std::string pid_field, name, state;
-        stat >> pid_field >> name >> state;
-        return state == "T";
-    };
-    ASSERT_TRUE(eventually(stopped)) << "the program did not stop";
+    ASSERT_TRUE(eventually([job] { return state_of(job) == 'T'; })) << "the program did not stop";
     expect_settings_restored([&] { termios now{}; tcgetattr(master, &now); return now; }());
     ASSERT_EQ(kill(-job, SIGCONT), 0);
     ASSERT_TRUE(eventually([&] { return raw(master); })) << "the pause did not take the terminal again";
@@ -589,6 +593,59 @@ TEST(Pause, SurvivesAStop)
     EXPECT_EQ(end.status, 0);
     EXPECT_EQ(end.after_prompt, "\r\n") << "the key was echoed";
     expect_settings_restored(end.settings);
+}
+
+// `hash256 /dev/stdin &` from a job-control shell: reading the terminal in
+// the background stops the job (its reading thread too) rather than failing;
+// once the shell has given it the terminal and continued it ("fg"), it hashes
+// what is typed there up to the end of input.
+TEST(Job, ReadingTheTerminalInTheBackgroundStops)
+{
+    int shell_link[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, shell_link), 0);
+    termios settings = shell_terminal();
+    settings.c_cc[VEOF] = 4;
+    int master = -1;
+    const pid_t shell = forkpty(&master, nullptr, &settings, nullptr);
+    ASSERT_GE(shell, 0);
+    if (shell == 0) {
+        // The shell: starts the job in a process group of its own, in the
+        // background; on the test's word brings it to the foreground.
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);
+            execl(HASH256_PATH, HASH256_PATH, "/dev/stdin", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        setpgid(job, job);
+        char go = 0;
+        if (write(shell_link[1], &job, sizeof job) != sizeof job ||
+            read(shell_link[1], &go, 1) != 1) {
+            _exit(126);
+        }
+        tcsetpgrp(STDIN_FILENO, job);
+        kill(-job, SIGCONT);
+        int status = 0;
+        waitpid(job, &status, 0);
+        _exit(decode(status));
+    }
+    close(shell_link[1]);
+    pid_t job = 0;
+    ASSERT_EQ(read(shell_link[0], &job, sizeof job), static_cast<ssize_t>(sizeof job));
+    EXPECT_TRUE(eventually([job] { return state_of(job) == 'T' || state_of(job) == 'Z'; }));
+    EXPECT_EQ(state_of(job), 'T') << "the background read did not stop the job";
+    ASSERT_EQ(write(shell_link[0], "g", 1), 1);
+    close(shell_link[0]);
+
+    const std::string text = "typed in the foreground\n";
+    ASSERT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ASSERT_EQ(write(master, "\x04", 1), 1); // the end of input
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(shell, master, seen);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_NE(seen.find(oracle_hex("SHA256", text.data(), text.size())), std::string::npos) << seen;
 }
 
 // Whatever the shell, file system or caller hands the programs ends in a
