@@ -436,9 +436,10 @@ void expect_settings_restored(const termios& after)
     EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
 }
 
-// True once `pid` sleeps in poll(), as a program waiting for input does;
-// false when it ended first (it is then reaped, its status in `status`).
-bool wait_until_polling(pid_t pid, int& status)
+// True once `pid` sleeps in poll(), as a program waiting for input does, or
+// with `in_read`, in a read() of standard input; false when it ended first
+// (it is then reaped, its status in `status`).
+bool wait_until_polling(pid_t pid, int& status, bool in_read = false)
 {
     const std::string file = "/proc/" + std::to_string(pid) + "/syscall";
     for (int tries = 0; tries < 2000; ++tries) {
@@ -447,7 +448,9 @@ bool wait_until_polling(pid_t pid, int& status)
         }
         std::ifstream in(file);
         long number = -1;
-        if (in >> number && (number == SYS_poll || number == SYS_ppoll)) {
+        std::string fd;
+        if (in >> number >> fd
+            && (in_read ? number == SYS_read && fd == "0x0" : number == SYS_poll || number == SYS_ppoll)) {
             return true;
         }
         usleep(10000);
@@ -536,6 +539,37 @@ TEST(Pause, WaitsOnANonBlockingTerminal)
     EXPECT_EQ(end.status, 0);
     EXPECT_EQ(end.after_prompt, "\r\n");
     expect_settings_restored(end.settings);
+}
+
+// Keys pressed while the file is read are not taken for the key the pause
+// waits for: the pause waits until one is pressed at its prompt.
+TEST(Pause, DiscardsKeysPressedBeforeThePrompt)
+{
+    const TempDir dir;
+    const std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int master = -1;
+    const pid_t pid = start_on_terminal(fifo, Launch::plain, master);
+    ASSERT_GE(pid, 0);
+    int fd = -1;
+    for (int tries = 0; tries < 2000 && fd < 0; ++tries) {
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // fails until the program reads it
+        if (fd < 0) {
+            usleep(10000);
+        }
+    }
+    ASSERT_GE(fd, 0) << "the program never opened the FIFO";
+    ASSERT_EQ(write(master, "x", 1), 1);
+    ASSERT_EQ(write(fd, "data", 4), 4);
+    close(fd);
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    int status = 0;
+    ASSERT_TRUE(wait_until_polling(pid, status, true)) << "the pause took an earlier key: " << decode(status);
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(pid, master, seen);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.after_prompt, "\r\n");
 }
 
 namespace {
