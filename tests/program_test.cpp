@@ -20,12 +20,14 @@
 #include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <openssl/evp.h>
 
+#include "progress.h"
 #include "support.h"
 
 namespace {
@@ -1006,24 +1008,120 @@ TEST(Progress, ShownOnATerminalOnlyAndErased)
     const Outcome on_pipe = run({HASH512_PATH, path}); // checks that standard error stays empty
     EXPECT_EQ(on_pipe.status, 0);
     EXPECT_EQ(on_pipe.out, report(path, expected));
+}
 
-    // Ended by a signal while the line shows, the program erases it first.
+namespace {
+
+// One write to standard error, and whether SIGTERM had a handler then.
+struct Write {
+    std::string text;
+    bool handled;
+};
+
+ssize_t note_write(void* cookie, const char* text, std::size_t size)
+{
+    struct sigaction action {};
+    sigaction(SIGTERM, nullptr, &action);
+    static_cast<std::vector<Write>*>(cookie)->push_back(
+        {std::string(text, size), action.sa_handler != SIG_DFL});
+    return static_cast<ssize_t>(size);
+}
+
+} // namespace
+
+// The handlers that erase the line when a signal ends the program stand
+// before its first character is written, and until it is erased; then the
+// signal's own action is back.
+TEST(Progress, ErasingHandlersStandWhileALineShows)
+{
+    const TempDir dir;
+    const std::string path = dir.write("file", {});
+    ASSERT_EQ(truncate(path.c_str(), off_t{4} << 20), 0);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    // Standard error on a terminal, its stream noting each write.
+    int master = -1;
+    int terminal = -1;
+    winsize size{};
+    size.ws_col = 80;
+    ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, &size), 0);
+    const int saved_fd = dup(STDERR_FILENO);
+    dup2(terminal, STDERR_FILENO);
+    std::vector<Write> writes;
+    std::FILE* const saved_stream = stderr;
+    stderr =
+        fopencookie(&writes, "w", cookie_io_functions_t{nullptr, note_write, nullptr, nullptr});
+
+    platform_progress progress{};
+    platform_progress_start(progress, file);
+    progress.start_ms -= 2000; // as after two seconds' work
+    platform_progress_show(progress, 1 << 20);
+    platform_progress_end(progress);
+
+    std::fclose(stderr);
+    stderr = saved_stream;
+    dup2(saved_fd, STDERR_FILENO);
+    for (const int fd : {saved_fd, terminal, master}) {
+        close(fd);
+    }
+    std::fclose(file);
+    std::string all;
+    for (const Write& write : writes) {
+        all += write.text;
+        EXPECT_TRUE(write.handled || write.text.find_first_not_of('\r') == std::string::npos)
+            << "written with no handler: " << write.text;
+    }
+    EXPECT_NE(all.find(" 25%"), std::string::npos) << all;
+    EXPECT_TRUE(blank(shown_line(all))) << all;
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL) << "the handler outlived the line";
+}
+
+// SIGTERM the moment the line starts to show, again and again, with the
+// program, the test and a busy loop sharing one core: the program erases the
+// line before it ends.
+TEST(Progress, SignalAsTheLineAppearsErasesIt)
+{
+    const TempDir dir;
+    const std::string path = dir.write("sparse", {});
+    ASSERT_EQ(truncate(path.c_str(), off_t{8} << 30), 0);
+    cpu_set_t all;
+    cpu_set_t one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (std::size_t cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const pid_t busy = fork();
+    if (busy == 0) {
+        for (;;) {
+        }
+    }
     const auto end_once_shown = [](pid_t pid, int err_fd, std::string& err) {
         char text[4096];
         pollfd watch{err_fd, POLLIN, 0};
-        while (err.find('%') == std::string::npos && poll(&watch, 1, 20000) > 0) {
+        if (poll(&watch, 1, 20000) > 0) {
             const ssize_t n = read(err_fd, text, sizeof text);
-            if (n <= 0) {
-                break;
-            }
-            err.append(text, static_cast<std::size_t>(n));
+            err.append(text, n > 0 ? static_cast<std::size_t>(n) : 0);
         }
         kill(pid, SIGTERM);
     };
-    const Outcome ended = run({HASH512_PATH, path}, {}, nullptr, Streams::stderr_terminal, end_once_shown);
-    EXPECT_EQ(ended.status, 128 + SIGTERM);
-    EXPECT_NE(ended.err.find('%'), std::string::npos) << ended.err;
-    EXPECT_TRUE(blank(shown_line(ended.err))) << "left on the screen: " << shown_line(ended.err);
+    for (int i = 0; i < 6; ++i) {
+        const Outcome ended =
+            run({HASH512_PATH, path}, {}, nullptr, Streams::stderr_terminal, end_once_shown);
+        EXPECT_EQ(ended.status, 128 + SIGTERM);
+        EXPECT_FALSE(ended.err.empty());
+        EXPECT_TRUE(blank(shown_line(ended.err)))
+            << "left on the screen: " << shown_line(ended.err);
+    }
+    kill(busy, SIGKILL);
+    waitpid(busy, nullptr, 0);
+    sched_setaffinity(0, sizeof all, &all);
 }
 
 // A FIFO has no size: the line shows bytes and rate, no percentage. The
