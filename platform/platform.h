@@ -42,6 +42,11 @@ std::int32_t platform_clock_ms();
 // fails and converts nothing.
 const char* platform_text(const char* sjis, const char* utf8);
 
+// Writes a Japanese text, given as platform_text takes it, on standard
+// output: on a Windows console as wide text, which reads right whatever the
+// console's code page; elsewhere the bytes platform_text picks.
+void platform_write_text(const char* sjis, const char* utf8);
+
 // Whether standard error (standard output) is a terminal: a console on
 // Windows, not a file, a pipe or the null device.
 bool platform_stderr_is_terminal();

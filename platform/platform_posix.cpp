@@ -346,6 +346,11 @@ const char* platform_text(const char* sjis, const char* utf8)
     return locale_is_shift_jis() ? sjis : utf8;
 }
 
+void platform_write_text(const char* sjis, const char* utf8)
+{
+    std::fputs(platform_text(sjis, utf8), stdout);
+}
+
 bool platform_stderr_is_terminal()
 {
     return isatty(STDERR_FILENO) != 0;

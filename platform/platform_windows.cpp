@@ -187,6 +187,21 @@ BOOL WINAPI erase_line_and_end(DWORD /*event*/)
     return FALSE;
 }
 
+// Writes `text` on standard output when it is a console, as wide text that
+// reads right whatever the console's code page, after what standard output
+// holds. False when standard output is not a console, or the write failed.
+bool write_console(const wchar_t* text)
+{
+    DWORD mode = 0;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (GetConsoleMode(out, &mode) == 0) {
+        return false;
+    }
+    std::fflush(stdout);
+    DWORD written = 0;
+    return WriteConsoleW(out, text, static_cast<DWORD>(std::wcslen(text)), &written, nullptr) != 0;
+}
+
 } // namespace
 
 std::FILE* platform_fopen(const char* path)
@@ -245,14 +260,8 @@ void platform_write_path(const char* path)
 {
     // On a console, the name as Explorer shows it, whatever the code page.
     const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
-    if (wide != nullptr && platform_stdout_is_terminal()) {
-        std::fflush(stdout);
-        DWORD written = 0;
-        if (WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), wide, static_cast<DWORD>(std::wcslen(wide)),
-                          &written, nullptr)
-            != 0) {
-            return;
-        }
+    if (wide != nullptr && write_console(wide)) {
+        return;
     }
     // Elsewhere the code page's bytes, with '?' for a character it lacks,
     // never a look-alike letter that would name another file.
@@ -295,6 +304,19 @@ std::int32_t platform_clock_ms()
 const char* platform_text(const char* sjis, const char* /*utf8*/)
 {
     return sjis;
+}
+
+void platform_write_text(const char* sjis, const char* utf8)
+{
+    // On a console, wide text, whatever the code page; elsewhere the stored
+    // Shift-JIS bytes.
+    wchar_t wide[256];
+    const int units = static_cast<int>(std::size(wide));
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, units) != 0
+        && write_console(wide)) {
+        return;
+    }
+    std::fputs(sjis, stdout);
 }
 
 bool platform_stderr_is_terminal()
@@ -425,8 +447,11 @@ void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone,
     if (after_report) {
         WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
     }
+    // Colours unless the user asked for none (NO_COLOR).
+    const char* no_color = std::getenv("NO_COLOR");
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    const bool colour = GetConsoleScreenBufferInfo(console, &info) != 0;
+    const bool colour = (no_color == nullptr || *no_color == '\0')
+                        && GetConsoleScreenBufferInfo(console, &info) != 0;
     if (colour) {
         const WORD foreground = tone == Tone::match      ? FOREGROUND_GREEN
                                 : tone == Tone::mismatch ? FOREGROUND_RED

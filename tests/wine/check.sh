@@ -4,8 +4,9 @@
 # imports, version information, its zip), and runs them under Wine as a user
 # of the target would see them: exact report bytes with CR LF line ends, the
 # stored Shift-JIS message, the interpreter's pause prompt, exit statuses, a
-# wildcard argument, names outside the code page, a file over 4 GiB, and the
-# verdict on a console (a pseudo-terminal, which Wine makes a console).
+# wildcard argument, names outside the code page, the message on a console
+# under another code page, a file over 4 GiB, and the verdict on a console (a
+# pseudo-terminal, which Wine makes a console).
 # Exits 77 (skipped) when a cross compiler or Wine is missing.
 #   tests/wine/check.sh [WORK_DIR]
 set -u
@@ -221,6 +222,17 @@ check_programs() { # folder wine
   console=$(env "${wine_env[@]}" script -qec "$wine $exe_dir/hash256.exe café.bin </dev/null" /dev/null 2>&1 |
     sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r')
   [[ "$console" == "café.bin"$'\n\n'"$digest"* ]] && pass || fail "café.bin on a console under 932: $console"
+  # On a console the message and the unit read right under any code page,
+  # here 1252; redirected they are the stored Shift-JIS bytes (above).
+  wine_env=(LOCPATH="$locales" LC_ALL=en_US.UTF-8)
+  on_terminal() { # program argument: its console's text
+    env "${wine_env[@]}" script -qec "$wine $exe_dir/$1.exe $2 </dev/null" /dev/null 2>&1 |
+      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r'
+  }
+  console=$(on_terminal hash256 missing.bin)
+  [[ "$console" == "ファイルエラーが発生しました"$'\n\n'* ]] && pass || fail "message on a console under 1252: $console"
+  console=$(on_terminal hash384 Ω.bin)
+  [[ "$console" == *$'\n'[0-9]*"秒"$'\n\n'* ]] && pass || fail "unit on a console under 1252: $console"
   wine_env=()
   cd "$data" || return
 
@@ -240,6 +252,12 @@ check_programs() { # folder wine
   }
   printf '%s  other.bin\r\n%s *file.bin\r\n' "$sum" "$sum" >SHA256SUMS
   on_console "一致 [match]: SHA256SUMS"
+  # Colour, unless NO_COLOR is set.
+  for no_color in "" 1; do
+    console=$(NO_COLOR=$no_color script -qec "$wine $exe_dir/hash256.exe file.bin </dev/null >/dev/null" /dev/null 2>&1)
+    grep -q $'\e\\[[0-9;]*m' <<<"$console" # 0: a colour was set, 1: none
+    [[ $? == ${no_color:-0} && "$console" == *"[match]"* ]] && pass || fail "verdict with NO_COLOR=$no_color: $console"
+  done
   printf '%s *FILE.BIN\n' "${sum/?/0}" >SHA256SUMS
   [[ ${sum:0:1} == 0 ]] && printf '%s *FILE.BIN\n' "${sum/?/1}" >SHA256SUMS
   on_console "不一致 [MISMATCH]: SHA256SUMS"
