@@ -66,45 +66,71 @@ bool is_argument(const char* path)
     return path_index < __argc && __argv != nullptr && std::strcmp(path, __argv[path_index]) == 0;
 }
 
-// How many arguments the command line held before the runtime expanded
-// wildcards, split as the runtime splits it (white space outside quotes;
-// backslashes escape only a quote), and whether the first after the
-// program's name has a wildcard.
-int raw_argument_count(bool& first_has_wildcard)
+// Room for the longest path Windows has, in its extended form.
+constexpr std::size_t longest_path = 32768;
+
+// How many names the runtime's wildcard expansion made of the first
+// argument, counted from the raw command line: split as the runtime splits
+// it (white space outside quotes; backslashes escape only a quote), a
+// wildcard in its last component became every entry it matches but "." and
+// "..", and one that matches nothing stays as written. 1 for an argument
+// without a wildcard (or too long to be a path), 0 when there is none.
+int first_argument_names()
 {
+    static wchar_t pattern[longest_path];
     const wchar_t* c = GetCommandLineW();
-    first_has_wildcard = false;
     bool quoted = false;
     // The program's name: quotes group, backslashes are plain.
     for (; *c != L'\0' && (quoted || (*c != L' ' && *c != L'\t')); ++c) {
         quoted = *c == L'"' ? !quoted : quoted;
     }
-    int count = 1;
-    for (;;) {
-        while (*c == L' ' || *c == L'\t') {
-            ++c;
-        }
-        if (*c == L'\0') {
-            return count;
-        }
-        ++count;
-        quoted = false;
-        while (*c != L'\0' && (quoted || (*c != L' ' && *c != L'\t'))) {
-            std::size_t backslashes = 0;
-            while (*c == L'\\') {
-                ++backslashes;
-                ++c;
-            }
-            if (*c == L'"' && backslashes % 2 == 0) {
-                quoted = !quoted;
-            } else if ((*c == L'*' || *c == L'?') && count == 2) {
-                first_has_wildcard = true;
-            }
-            if (*c != L'\0') {
-                ++c;
-            }
-        }
+    while (*c == L' ' || *c == L'\t') {
+        ++c;
     }
+    if (*c == L'\0') {
+        return 0;
+    }
+    std::size_t length = 0;
+    quoted = false;
+    while (*c != L'\0' && (quoted || (*c != L' ' && *c != L'\t'))) {
+        std::size_t backslashes = 0;
+        for (; *c == L'\\'; ++c) {
+            ++backslashes;
+        }
+        if (length + backslashes + 2 > longest_path) {
+            return 1;
+        }
+        const bool before_quote = *c == L'"';
+        for (std::size_t i = before_quote ? backslashes / 2 : backslashes; i > 0; --i) {
+            pattern[length++] = L'\\';
+        }
+        if (*c == L'\0' || (!quoted && (*c == L' ' || *c == L'\t'))) {
+            break;
+        }
+        if (before_quote && backslashes % 2 == 0) {
+            quoted = !quoted;
+        } else {
+            pattern[length++] = *c;
+        }
+        ++c;
+    }
+    pattern[length] = L'\0';
+    bool wildcard = false;
+    for (std::size_t i = length; i > 0 && pattern[i - 1] != L'\\' && pattern[i - 1] != L'/'; --i) {
+        wildcard = wildcard || pattern[i - 1] == L'*' || pattern[i - 1] == L'?';
+    }
+    WIN32_FIND_DATAW found{};
+    HANDLE search = wildcard ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    int names = 0;
+    do {
+        const wchar_t* name = found.cFileName;
+        names += std::wcscmp(name, L".") != 0 && std::wcscmp(name, L"..") != 0 ? 1 : 0;
+    } while (FindNextFileW(search, &found) != 0);
+    FindClose(search);
+    return names > 0 ? names : 1;
 }
 
 // True when `wide` has a character the ANSI code page lacks, so that its
@@ -152,9 +178,6 @@ template <typename Function> Function user32_function(HMODULE user32, const char
     using Generic = void (*)();
     return reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(user32, name)));
 }
-
-// Room for the longest path Windows has, in its extended form.
-constexpr std::size_t longest_path = 32768;
 
 // Opens a path too long for the plain form through its absolute extended
 // form ("\\?\C:\..."), or returns nullptr.
@@ -238,11 +261,10 @@ void platform_arguments(int argc, char* argv[], const char*& path, const char*& 
     // A wildcard in the first argument became every name it matched,
     // folders too: the first that is a file is hashed, and the second
     // argument is the one after the matches.
-    bool wildcard = false;
-    const int matches = argc - raw_argument_count(wildcard) + 1;
+    const int matches = first_argument_names();
     int count = 0;
     wchar_t** wide = wide_arguments(count);
-    if (!wildcard || matches < 2 || wide == nullptr || count != argc) {
+    if (matches < 2 || matches >= argc || wide == nullptr || count != argc) {
         return;
     }
     for (int i = 1; i <= matches; ++i) {

@@ -3,8 +3,8 @@
 # original target) and 64-bit, checks what each build ships (word size,
 # imports, version information, its zip), and runs them under Wine as a user
 # of the target would see them: exact report bytes with CR LF line ends, the
-# stored Shift-JIS message, the interpreter's pause prompt, exit statuses, a
-# wildcard argument, names outside the code page, the message on a console
+# stored Shift-JIS message, the interpreter's pause prompt, exit statuses,
+# wildcard arguments, names outside the code page, the message on a console
 # under another code page, a file over 4 GiB, and the verdict on a console (a
 # pseudo-terminal, which Wine makes a console).
 # Exits 77 (skipped) when a cross compiler or Wine is missing.
@@ -163,6 +163,13 @@ check_programs() { # folder wine
   (cd glob2 && run hash256 '*'
    [[ $status == 0 && "$out" == "$(hex b.bin)$crlf$crlf$(hex "$(sha256sum b.bin | cut -d' ' -f1)")"* ]]) &&
     pass || fail "wildcard with a folder first: $out"
+
+  # A first wildcard that matches nothing stays as written, whatever a later
+  # one matches: the message and status 1.
+  mkdir -p glob3 && printf 'abc' >glob3/b.bin && printf 'abc' >glob3/c.bin
+  (cd glob3 && run hash256 '*.none' '*.bin'
+   [[ $status == 1 && "$out" == "$(hex "$message")$crlf$crlf$prompt"* ]]) &&
+    pass || fail "first wildcard matching nothing: status $status, output $out"
 
   # A path longer than the plain form's 260 characters.
   local deep
