@@ -252,6 +252,13 @@ std::FILE* platform_fopen(const char* path)
 
 void platform_start()
 {
+    // Keys pressed while the file is read must reach the console's input,
+    // where the pause discards them. A console on a Unix terminal (Wine's)
+    // reads the terminal only once its input is looked at: a look here, which
+    // takes nothing, has it read from the start.
+    INPUT_RECORD record{};
+    DWORD events = 0;
+    (void)PeekConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &events);
 }
 
 void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected)
@@ -298,17 +305,28 @@ void platform_write_path(const char* path)
 
 void platform_pause()
 {
-    // The report must be visible while the window waits.
+    // The report must be visible while the window waits. Keys pressed
+    // before the prompt (while the file was read) are discarded from the
+    // console's input, so that only one pressed at the prompt ends the wait;
+    // input from a file or a pipe is not a console's, and stays.
     std::fflush(stdout);
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(input, &mode) != 0;
+    if (console) {
+        FlushConsoleInputBuffer(input);
+    }
     if (std::system("PAUSE") == 0) {
         return;
     }
     // No command interpreter, or one disabled by policy: a prompt and a
     // wait of our own, so that a window opened for the report stays.
+    if (console) {
+        FlushConsoleInputBuffer(input);
+    }
     std::fputs("Press any key to continue . . . ", stdout);
     std::fflush(stdout);
-    DWORD mode = 0;
-    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0) {
+    if (console) {
         (void)_getch();
     } else {
         (void)std::getchar(); // a file or pipe: one byte, or its end

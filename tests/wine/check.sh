@@ -4,9 +4,9 @@
 # imports, version information, its zip), and runs them under Wine as a user
 # of the target would see them: exact report bytes with CR LF line ends, the
 # stored Shift-JIS message, the interpreter's pause prompt, exit statuses,
-# wildcard arguments, names outside the code page, the message on a console
-# under another code page, a file over 4 GiB, and the verdict on a console (a
-# pseudo-terminal, which Wine makes a console).
+# wildcard arguments, a key typed before the pause, names outside the code
+# page, the message on a console under another code page, a file over 4 GiB,
+# and the verdict on a console (a pseudo-terminal, which Wine makes a console).
 # Exits 77 (skipped) when a cross compiler or Wine is missing.
 #   tests/wine/check.sh [WORK_DIR]
 set -u
@@ -186,6 +186,35 @@ check_programs() { # folder wine
   for interpreter in "${interpreters[@]}"; do mv "$interpreter.away" "$interpreter"; done
   [[ $status == 0 && "$out" == *"$crlf$crlf$(hex "Press any key to continue . . . ")"* ]] &&
     pass || fail "no prompt without cmd.exe: status $status, output $out"
+
+  # A key typed on the console while the file (a FIFO) is read does not end
+  # the pause; one typed while the pause reads does. Wine's trace of the
+  # console shows when it has read the first key from the terminal, when the
+  # pause reads, and which key came after the pause discarded its input.
+  rm -f keys.fifo data.fifo && mkfifo keys.fifo data.fifo
+  exec 3<>keys.fifo
+  WINEDEBUG=+console script -qfec "$wine $exe_dir/hash256.exe data.fifo" /dev/null <keys.fifo \
+    >"$work/terminal" 2>&1 &
+  local terminal=$!
+  traced() { # pattern [after]: waits until the trace shows pattern after the line matching after
+    local i
+    for ((i = 0; i < 600; i++)); do
+      sed -n "/${2:-.}/,\$p" "$work/terminal" | grep -q "$1" && return 0
+      kill -0 "$terminal" 2>/dev/null || return 1
+      sleep 0.1
+    done
+    return 1
+  }
+  printf x >&3
+  traced 'tty_input L"x"'
+  timeout 60 sh -c 'printf abc >data.fifo'
+  traced 'read_console\|pending read' 'input_ioctl flush'
+  printf k >&3
+  exec 3>&-
+  wait "$terminal"
+  status=$?
+  [[ $status == 0 && $(sed -n '/input_ioctl flush/,$p' "$work/terminal" | grep -m1 -o 'tty_input L"."') == \
+     'tty_input L"k"' ]] && pass || fail "a key typed before the pause ended it: status $status"
 
   # Names that the ANSI code page cannot spell open by their wide-character
   # name, under the Japanese (932) and the Western (1252) code page, which Wine
