@@ -8,7 +8,9 @@
 #include <cstdint>
 
 // Called first in main. On Linux a write to a pipe whose reader has gone
-// then fails with an error the program reports, instead of killing it.
+// then fails with an error the program reports, instead of killing it; on
+// Windows keys pressed on the console from then on reach its input (where
+// the pause discards them), also on Wine's console on a Unix terminal.
 void platform_start();
 
 // The program's arguments: `path`, the file to hash (nullptr when none was
@@ -25,7 +27,9 @@ void platform_arguments(int argc, char* argv[], const char*& path, const char*& 
 void platform_write_path(const char* path);
 
 // Flushes standard output, shows a "press any key" prompt and waits for one
-// key. Returns at once when standard input has ended or is not readable.
+// key, pressed at the prompt: input waiting on a terminal or console is
+// discarded first (input from a file or pipe is not). Returns at once when
+// standard input has ended or is not readable.
 // On a terminal the key is taken whole, and the terminal's settings are the
 // same afterwards, also when a signal ends or stops the program during the
 // wait (after a stop the wait takes the terminal again and goes on). On
@@ -41,6 +45,11 @@ std::int32_t platform_clock_ms();
 // and its UTF-8 form: the one the console's character set shows. Never
 // fails and converts nothing.
 const char* platform_text(const char* sjis, const char* utf8);
+
+// Writes a Japanese text, given as platform_text takes it, on standard
+// output: on a Windows console as wide text, which reads right whatever the
+// console's code page; elsewhere the bytes platform_text picks.
+void platform_write_text(const char* sjis, const char* utf8);
 
 // Whether standard error (standard output) is a terminal: a console on
 // Windows, not a file, a pipe or the null device.

@@ -298,8 +298,10 @@ void platform_pause()
 
     // A terminal: take one key without Enter and without echo, in settings
     // made before the prompt shows, so no key pressed at the prompt is
-    // echoed. Signal keys arrive as plain bytes; signals sent otherwise put
-    // the settings back before they end or stop the program.
+    // echoed, and only a key pressed at the prompt: what was typed before it
+    // (while the file was read) is discarded. Signal keys arrive as plain
+    // bytes; signals sent otherwise put the settings back before they end or
+    // stop the program.
     settings_to_restore = saved;
     raw_settings = saved;
     raw_settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
@@ -308,6 +310,7 @@ void platform_pause()
     restore_settings = 1;
     guard_screen(true);
     tcsetattr(STDIN_FILENO, TCSANOW, &raw_settings);
+    tcflush(STDIN_FILENO, TCIFLUSH);
 
     std::fputs(prompt, stdout);
     std::fflush(stdout);
@@ -341,6 +344,11 @@ std::int32_t platform_clock_ms()
 const char* platform_text(const char* sjis, const char* utf8)
 {
     return locale_is_shift_jis() ? sjis : utf8;
+}
+
+void platform_write_text(const char* sjis, const char* utf8)
+{
+    std::fputs(platform_text(sjis, utf8), stdout);
 }
 
 bool platform_stderr_is_terminal()

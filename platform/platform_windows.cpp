@@ -66,45 +66,71 @@ bool is_argument(const char* path)
     return path_index < __argc && __argv != nullptr && std::strcmp(path, __argv[path_index]) == 0;
 }
 
-// How many arguments the command line held before the runtime expanded
-// wildcards, split as the runtime splits it (white space outside quotes;
-// backslashes escape only a quote), and whether the first after the
-// program's name has a wildcard.
-int raw_argument_count(bool& first_has_wildcard)
+// Room for the longest path Windows has, in its extended form.
+constexpr std::size_t longest_path = 32768;
+
+// How many names the runtime's wildcard expansion made of the first
+// argument, counted from the raw command line: split as the runtime splits
+// it (white space outside quotes; backslashes escape only a quote), a
+// wildcard in its last component became every entry it matches but "." and
+// "..", and one that matches nothing stays as written. 1 for an argument
+// without a wildcard (or too long to be a path), 0 when there is none.
+int first_argument_names()
 {
+    static wchar_t pattern[longest_path];
     const wchar_t* c = GetCommandLineW();
-    first_has_wildcard = false;
     bool quoted = false;
     // The program's name: quotes group, backslashes are plain.
     for (; *c != L'\0' && (quoted || (*c != L' ' && *c != L'\t')); ++c) {
         quoted = *c == L'"' ? !quoted : quoted;
     }
-    int count = 1;
-    for (;;) {
-        while (*c == L' ' || *c == L'\t') {
-            ++c;
-        }
-        if (*c == L'\0') {
-            return count;
-        }
-        ++count;
-        quoted = false;
-        while (*c != L'\0' && (quoted || (*c != L' ' && *c != L'\t'))) {
-            std::size_t backslashes = 0;
-            while (*c == L'\\') {
-                ++backslashes;
-                ++c;
-            }
-            if (*c == L'"' && backslashes % 2 == 0) {
-                quoted = !quoted;
-            } else if ((*c == L'*' || *c == L'?') && count == 2) {
-                first_has_wildcard = true;
-            }
-            if (*c != L'\0') {
-                ++c;
-            }
-        }
+    while (*c == L' ' || *c == L'\t') {
+        ++c;
     }
+    if (*c == L'\0') {
+        return 0;
+    }
+    std::size_t length = 0;
+    quoted = false;
+    while (*c != L'\0' && (quoted || (*c != L' ' && *c != L'\t'))) {
+        std::size_t backslashes = 0;
+        for (; *c == L'\\'; ++c) {
+            ++backslashes;
+        }
+        if (length + backslashes + 2 > longest_path) {
+            return 1;
+        }
+        const bool before_quote = *c == L'"';
+        for (std::size_t i = before_quote ? backslashes / 2 : backslashes; i > 0; --i) {
+            pattern[length++] = L'\\';
+        }
+        if (*c == L'\0' || (!quoted && (*c == L' ' || *c == L'\t'))) {
+            break;
+        }
+        if (before_quote && backslashes % 2 == 0) {
+            quoted = !quoted;
+        } else {
+            pattern[length++] = *c;
+        }
+        ++c;
+    }
+    pattern[length] = L'\0';
+    bool wildcard = false;
+    for (std::size_t i = length; i > 0 && pattern[i - 1] != L'\\' && pattern[i - 1] != L'/'; --i) {
+        wildcard = wildcard || pattern[i - 1] == L'*' || pattern[i - 1] == L'?';
+    }
+    WIN32_FIND_DATAW found{};
+    HANDLE search = wildcard ? FindFirstFileW(pattern, &found) : INVALID_HANDLE_VALUE;
+    if (search == INVALID_HANDLE_VALUE) {
+        return 1;
+    }
+    int names = 0;
+    do {
+        const wchar_t* name = found.cFileName;
+        names += std::wcscmp(name, L".") != 0 && std::wcscmp(name, L"..") != 0 ? 1 : 0;
+    } while (FindNextFileW(search, &found) != 0);
+    FindClose(search);
+    return names > 0 ? names : 1;
 }
 
 // True when `wide` has a character the ANSI code page lacks, so that its
@@ -153,9 +179,6 @@ template <typename Function> Function user32_function(HMODULE user32, const char
     return reinterpret_cast<Function>(reinterpret_cast<Generic>(GetProcAddress(user32, name)));
 }
 
-// Room for the longest path Windows has, in its extended form.
-constexpr std::size_t longest_path = 32768;
-
 // Opens a path too long for the plain form through its absolute extended
 // form ("\\?\C:\..."), or returns nullptr.
 std::FILE* open_long(const wchar_t* path)
@@ -187,6 +210,21 @@ BOOL WINAPI erase_line_and_end(DWORD /*event*/)
     return FALSE;
 }
 
+// Writes `text` on standard output when it is a console, as wide text that
+// reads right whatever the console's code page, after what standard output
+// holds. False when standard output is not a console, or the write failed.
+bool write_console(const wchar_t* text)
+{
+    DWORD mode = 0;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (GetConsoleMode(out, &mode) == 0) {
+        return false;
+    }
+    std::fflush(stdout);
+    DWORD written = 0;
+    return WriteConsoleW(out, text, static_cast<DWORD>(std::wcslen(text)), &written, nullptr) != 0;
+}
+
 } // namespace
 
 std::FILE* platform_fopen(const char* path)
@@ -214,6 +252,13 @@ std::FILE* platform_fopen(const char* path)
 
 void platform_start()
 {
+    // Keys pressed while the file is read must reach the console's input,
+    // where the pause discards them. A console on a Unix terminal (Wine's)
+    // reads the terminal only once its input is looked at: a look here, which
+    // takes nothing, has it read from the start.
+    INPUT_RECORD record{};
+    DWORD events = 0;
+    (void)PeekConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &events);
 }
 
 void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected)
@@ -223,11 +268,10 @@ void platform_arguments(int argc, char* argv[], const char*& path, const char*& 
     // A wildcard in the first argument became every name it matched,
     // folders too: the first that is a file is hashed, and the second
     // argument is the one after the matches.
-    bool wildcard = false;
-    const int matches = argc - raw_argument_count(wildcard) + 1;
+    const int matches = first_argument_names();
     int count = 0;
     wchar_t** wide = wide_arguments(count);
-    if (!wildcard || matches < 2 || wide == nullptr || count != argc) {
+    if (matches < 2 || matches >= argc || wide == nullptr || count != argc) {
         return;
     }
     for (int i = 1; i <= matches; ++i) {
@@ -245,14 +289,8 @@ void platform_write_path(const char* path)
 {
     // On a console, the name as Explorer shows it, whatever the code page.
     const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
-    if (wide != nullptr && platform_stdout_is_terminal()) {
-        std::fflush(stdout);
-        DWORD written = 0;
-        if (WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), wide, static_cast<DWORD>(std::wcslen(wide)),
-                          &written, nullptr)
-            != 0) {
-            return;
-        }
+    if (wide != nullptr && write_console(wide)) {
+        return;
     }
     // Elsewhere the code page's bytes, with '?' for a character it lacks,
     // never a look-alike letter that would name another file.
@@ -267,17 +305,28 @@ void platform_write_path(const char* path)
 
 void platform_pause()
 {
-    // The report must be visible while the window waits.
+    // The report must be visible while the window waits. Keys pressed
+    // before the prompt (while the file was read) are discarded from the
+    // console's input, so that only one pressed at the prompt ends the wait;
+    // input from a file or a pipe is not a console's, and stays.
     std::fflush(stdout);
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    const bool console = GetConsoleMode(input, &mode) != 0;
+    if (console) {
+        FlushConsoleInputBuffer(input);
+    }
     if (std::system("PAUSE") == 0) {
         return;
     }
     // No command interpreter, or one disabled by policy: a prompt and a
     // wait of our own, so that a window opened for the report stays.
+    if (console) {
+        FlushConsoleInputBuffer(input);
+    }
     std::fputs("Press any key to continue . . . ", stdout);
     std::fflush(stdout);
-    DWORD mode = 0;
-    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0) {
+    if (console) {
         (void)_getch();
     } else {
         (void)std::getchar(); // a file or pipe: one byte, or its end
@@ -295,6 +344,19 @@ std::int32_t platform_clock_ms()
 const char* platform_text(const char* sjis, const char* /*utf8*/)
 {
     return sjis;
+}
+
+void platform_write_text(const char* sjis, const char* utf8)
+{
+    // On a console, wide text, whatever the code page; elsewhere the stored
+    // Shift-JIS bytes.
+    wchar_t wide[256];
+    const int units = static_cast<int>(std::size(wide));
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, units) != 0
+        && write_console(wide)) {
+        return;
+    }
+    std::fputs(sjis, stdout);
 }
 
 bool platform_stderr_is_terminal()
@@ -425,8 +487,11 @@ void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone,
     if (after_report) {
         WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
     }
+    // Colours unless the user asked for none (NO_COLOR).
+    const char* no_color = std::getenv("NO_COLOR");
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    const bool colour = GetConsoleScreenBufferInfo(console, &info) != 0;
+    const bool colour = (no_color == nullptr || *no_color == '\0')
+                        && GetConsoleScreenBufferInfo(console, &info) != 0;
     if (colour) {
         const WORD foreground = tone == Tone::match      ? FOREGROUND_GREEN
                                 : tone == Tone::mismatch ? FOREGROUND_RED

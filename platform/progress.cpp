@@ -32,12 +32,15 @@ void format_bytes(char* text, std::size_t size, double bytes)
 // Writes `line` over the one on the screen, blanking what it does not cover.
 // The line is at most one character shorter than the screen is wide, so
 // that it never wraps and a carriage return always gets back to its start.
+// The handlers that erase the line when a signal ends the program stand,
+// covering the wider of the two lines, before its first character goes out.
 void write_over(platform_progress& progress, const char* line)
 {
     const unsigned room = platform_stderr_columns() - 1;
     unsigned length = static_cast<unsigned>(std::strlen(line));
     length = length < room ? length : room;
     const unsigned shown = progress.shown_length < room ? progress.shown_length : room;
+    platform_progress_shown(shown > length ? shown : length);
     std::fprintf(stderr, "\r%.*s%*s", static_cast<int>(length), line,
                  shown > length ? static_cast<int>(shown - length) : 0, "");
     std::fflush(stderr);

@@ -144,10 +144,15 @@ bool start_thread()
         return false;
     }
     // Signals go to the driver's thread, which handles them (the progress
-    // line, the pause): the reading thread starts with all of them blocked.
+    // line, the pause): the reading thread starts with them blocked, all but
+    // SIGTTIN and SIGTTOU. Those keep their default action, so that reading
+    // the terminal from the background stops the job, as for any reader,
+    // instead of failing with EIO.
     sigset_t all;
     sigset_t before;
     sigfillset(&all);
+    sigdelset(&all, SIGTTIN);
+    sigdelset(&all, SIGTTOU);
     pthread_sigmask(SIG_SETMASK, &all, &before);
     pthread_attr_t attributes;
     bool started = pthread_attr_init(&attributes) == 0;

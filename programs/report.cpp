@@ -17,9 +17,9 @@ constexpr char file_error_utf8[] =
     "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"
     "\xE3\x81\x8C\xE7\x99\xBA\xE7\x94\x9F\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F";
 
-// A line end, the seconds, and "秒", in Shift-JIS and in UTF-8.
-constexpr char seconds_sjis[] = "\n%f\x95\x62";
-constexpr char seconds_utf8[] = "\n%f\xE7\xA7\x92";
+// "秒", the unit after the seconds, in Shift-JIS and in UTF-8.
+constexpr char unit_sjis[] = "\x95\x62";
+constexpr char unit_utf8[] = "\xE7\xA7\x92";
 
 void write_path(const char* path)
 {
@@ -68,13 +68,13 @@ void report_seconds(std::int32_t ticks)
 {
     // The tick count is divided as a float by 1000.0f and printed as a double.
     const float seconds = static_cast<float>(ticks) / 1000.0F;
-    std::printf(platform_text(seconds_sjis, seconds_utf8), static_cast<double>(seconds));
+    std::printf("\n%f", static_cast<double>(seconds));
+    platform_write_text(unit_sjis, unit_utf8);
 }
 
 void report_file_error()
 {
-    // The message holds no conversion, so fputs writes what printf would.
-    std::fputs(platform_text(file_error_sjis, file_error_utf8), stdout);
+    platform_write_text(file_error_sjis, file_error_utf8);
 }
 
 int report_close(int result)

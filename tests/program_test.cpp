@@ -16,15 +16,18 @@
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <openssl/evp.h>
 
+#include "progress.h"
 #include "support.h"
 
 namespace {
@@ -435,9 +438,10 @@ void expect_settings_restored(const termios& after)
     EXPECT_EQ(after.c_cc[VMIN], before.c_cc[VMIN]);
 }
 
-// True once `pid` sleeps in poll(), as a program waiting for input does;
-// false when it ended first (it is then reaped, its status in `status`).
-bool wait_until_polling(pid_t pid, int& status)
+// True once `pid` sleeps in poll(), as a program waiting for input does, or
+// with `in_read`, in a read() of standard input; false when it ended first
+// (it is then reaped, its status in `status`).
+bool wait_until_polling(pid_t pid, int& status, bool in_read = false)
 {
     const std::string file = "/proc/" + std::to_string(pid) + "/syscall";
     for (int tries = 0; tries < 2000; ++tries) {
@@ -446,7 +450,9 @@ bool wait_until_polling(pid_t pid, int& status)
         }
         std::ifstream in(file);
         long number = -1;
-        if (in >> number && (number == SYS_poll || number == SYS_ppoll)) {
+        std::string fd;
+        if (in >> number >> fd
+            && (in_read ? number == SYS_read && fd == "0x0" : number == SYS_poll || number == SYS_ppoll)) {
             return true;
         }
         usleep(10000);
@@ -537,6 +543,37 @@ TEST(Pause, WaitsOnANonBlockingTerminal)
     expect_settings_restored(end.settings);
 }
 
+// Keys pressed while the file is read are not taken for the key the pause
+// waits for: the pause waits until one is pressed at its prompt.
+TEST(Pause, DiscardsKeysPressedBeforeThePrompt)
+{
+    const TempDir dir;
+    const std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int master = -1;
+    const pid_t pid = start_on_terminal(fifo, Launch::plain, master);
+    ASSERT_GE(pid, 0);
+    int fd = -1;
+    for (int tries = 0; tries < 2000 && fd < 0; ++tries) {
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // fails until the program reads it
+        if (fd < 0) {
+            usleep(10000);
+        }
+    }
+    ASSERT_GE(fd, 0) << "the program never opened the FIFO";
+    ASSERT_EQ(write(master, "x", 1), 1);
+    ASSERT_EQ(write(fd, "data", 4), 4);
+    close(fd);
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    int status = 0;
+    ASSERT_TRUE(wait_until_polling(pid, status, true)) << "the pause took an earlier key: " << decode(status);
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(pid, master, seen);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.after_prompt, "\r\n");
+}
+
 namespace {
 
 // Waits, for 20 s at most, until `done` holds.
@@ -549,6 +586,15 @@ bool eventually(const std::function<bool()>& done)
         usleep(10000);
     }
     return done();
+}
+
+// The state letter of `pid` in /proc ('T' stopped, 'Z' ended, ...), or '?'.
+char state_of(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string pid_field, name, state;
+    stat >> pid_field >> name >> state;
+    return state.empty() ? '?' : state[0];
 }
 
 bool raw(int master)
@@ -574,13 +620,7 @@ TEST(Pause, SurvivesAStop)
     ASSERT_GT(job, 0);
     ASSERT_TRUE(eventually([&] { return raw(master); }));
     ASSERT_EQ(kill(-job, SIGTSTP), 0);
-    const auto stopped = [job] {
-        std::ifstream stat("/proc/" + std::to_string(job) + "/stat");
-        std::string pid_field, name, state;
-        stat >> pid_field >> name >> state;
-        return state == "T";
-    };
-    ASSERT_TRUE(eventually(stopped)) << "the program did not stop";
+    ASSERT_TRUE(eventually([job] { return state_of(job) == 'T'; })) << "the program did not stop";
     expect_settings_restored([&] { termios now{}; tcgetattr(master, &now); return now; }());
     ASSERT_EQ(kill(-job, SIGCONT), 0);
     ASSERT_TRUE(eventually([&] { return raw(master); })) << "the pause did not take the terminal again";
@@ -589,6 +629,59 @@ TEST(Pause, SurvivesAStop)
     EXPECT_EQ(end.status, 0);
     EXPECT_EQ(end.after_prompt, "\r\n") << "the key was echoed";
     expect_settings_restored(end.settings);
+}
+
+// `hash256 /dev/stdin &` from a job-control shell: reading the terminal in
+// the background stops the job (its reading thread too) rather than failing;
+// once the shell has given it the terminal and continued it ("fg"), it hashes
+// what is typed there up to the end of input.
+TEST(Job, ReadingTheTerminalInTheBackgroundStops)
+{
+    int shell_link[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, shell_link), 0);
+    termios settings = shell_terminal();
+    settings.c_cc[VEOF] = 4;
+    int master = -1;
+    const pid_t shell = forkpty(&master, nullptr, &settings, nullptr);
+    ASSERT_GE(shell, 0);
+    if (shell == 0) {
+        // The shell: starts the job in a process group of its own, in the
+        // background; on the test's word brings it to the foreground.
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);
+            execl(HASH256_PATH, HASH256_PATH, "/dev/stdin", static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        setpgid(job, job);
+        char go = 0;
+        if (write(shell_link[1], &job, sizeof job) != sizeof job ||
+            read(shell_link[1], &go, 1) != 1) {
+            _exit(126);
+        }
+        tcsetpgrp(STDIN_FILENO, job);
+        kill(-job, SIGCONT);
+        int status = 0;
+        waitpid(job, &status, 0);
+        _exit(decode(status));
+    }
+    close(shell_link[1]);
+    pid_t job = 0;
+    ASSERT_EQ(read(shell_link[0], &job, sizeof job), static_cast<ssize_t>(sizeof job));
+    EXPECT_TRUE(eventually([job] { return state_of(job) == 'T' || state_of(job) == 'Z'; }));
+    EXPECT_EQ(state_of(job), 'T') << "the background read did not stop the job";
+    ASSERT_EQ(write(shell_link[0], "g", 1), 1);
+    close(shell_link[0]);
+
+    const std::string text = "typed in the foreground\n";
+    ASSERT_EQ(write(master, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    ASSERT_EQ(write(master, "\x04", 1), 1); // the end of input
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(shell, master, seen);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_NE(seen.find(oracle_hex("SHA256", text.data(), text.size())), std::string::npos) << seen;
 }
 
 // Whatever the shell, file system or caller hands the programs ends in a
@@ -915,24 +1008,120 @@ TEST(Progress, ShownOnATerminalOnlyAndErased)
     const Outcome on_pipe = run({HASH512_PATH, path}); // checks that standard error stays empty
     EXPECT_EQ(on_pipe.status, 0);
     EXPECT_EQ(on_pipe.out, report(path, expected));
+}
 
-    // Ended by a signal while the line shows, the program erases it first.
+namespace {
+
+// One write to standard error, and whether SIGTERM had a handler then.
+struct Write {
+    std::string text;
+    bool handled;
+};
+
+ssize_t note_write(void* cookie, const char* text, std::size_t size)
+{
+    struct sigaction action {};
+    sigaction(SIGTERM, nullptr, &action);
+    static_cast<std::vector<Write>*>(cookie)->push_back(
+        {std::string(text, size), action.sa_handler != SIG_DFL});
+    return static_cast<ssize_t>(size);
+}
+
+} // namespace
+
+// The handlers that erase the line when a signal ends the program stand
+// before its first character is written, and until it is erased; then the
+// signal's own action is back.
+TEST(Progress, ErasingHandlersStandWhileALineShows)
+{
+    const TempDir dir;
+    const std::string path = dir.write("file", {});
+    ASSERT_EQ(truncate(path.c_str(), off_t{4} << 20), 0);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    // Standard error on a terminal, its stream noting each write.
+    int master = -1;
+    int terminal = -1;
+    winsize size{};
+    size.ws_col = 80;
+    ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, &size), 0);
+    const int saved_fd = dup(STDERR_FILENO);
+    dup2(terminal, STDERR_FILENO);
+    std::vector<Write> writes;
+    std::FILE* const saved_stream = stderr;
+    stderr =
+        fopencookie(&writes, "w", cookie_io_functions_t{nullptr, note_write, nullptr, nullptr});
+
+    platform_progress progress{};
+    platform_progress_start(progress, file);
+    progress.start_ms -= 2000; // as after two seconds' work
+    platform_progress_show(progress, 1 << 20);
+    platform_progress_end(progress);
+
+    std::fclose(stderr);
+    stderr = saved_stream;
+    dup2(saved_fd, STDERR_FILENO);
+    for (const int fd : {saved_fd, terminal, master}) {
+        close(fd);
+    }
+    std::fclose(file);
+    std::string all;
+    for (const Write& write : writes) {
+        all += write.text;
+        EXPECT_TRUE(write.handled || write.text.find_first_not_of('\r') == std::string::npos)
+            << "written with no handler: " << write.text;
+    }
+    EXPECT_NE(all.find(" 25%"), std::string::npos) << all;
+    EXPECT_TRUE(blank(shown_line(all))) << all;
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL) << "the handler outlived the line";
+}
+
+// SIGTERM the moment the line starts to show, again and again, with the
+// program, the test and a busy loop sharing one core: the program erases the
+// line before it ends.
+TEST(Progress, SignalAsTheLineAppearsErasesIt)
+{
+    const TempDir dir;
+    const std::string path = dir.write("sparse", {});
+    ASSERT_EQ(truncate(path.c_str(), off_t{8} << 30), 0);
+    cpu_set_t all;
+    cpu_set_t one;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    CPU_ZERO(&one);
+    for (std::size_t cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const pid_t busy = fork();
+    if (busy == 0) {
+        for (;;) {
+        }
+    }
     const auto end_once_shown = [](pid_t pid, int err_fd, std::string& err) {
         char text[4096];
         pollfd watch{err_fd, POLLIN, 0};
-        while (err.find('%') == std::string::npos && poll(&watch, 1, 20000) > 0) {
+        if (poll(&watch, 1, 20000) > 0) {
             const ssize_t n = read(err_fd, text, sizeof text);
-            if (n <= 0) {
-                break;
-            }
-            err.append(text, static_cast<std::size_t>(n));
+            err.append(text, n > 0 ? static_cast<std::size_t>(n) : 0);
         }
         kill(pid, SIGTERM);
     };
-    const Outcome ended = run({HASH512_PATH, path}, {}, nullptr, Streams::stderr_terminal, end_once_shown);
-    EXPECT_EQ(ended.status, 128 + SIGTERM);
-    EXPECT_NE(ended.err.find('%'), std::string::npos) << ended.err;
-    EXPECT_TRUE(blank(shown_line(ended.err))) << "left on the screen: " << shown_line(ended.err);
+    for (int i = 0; i < 6; ++i) {
+        const Outcome ended =
+            run({HASH512_PATH, path}, {}, nullptr, Streams::stderr_terminal, end_once_shown);
+        EXPECT_EQ(ended.status, 128 + SIGTERM);
+        EXPECT_FALSE(ended.err.empty());
+        EXPECT_TRUE(blank(shown_line(ended.err)))
+            << "left on the screen: " << shown_line(ended.err);
+    }
+    kill(busy, SIGKILL);
+    waitpid(busy, nullptr, 0);
+    sched_setaffinity(0, sizeof all, &all);
 }
 
 // A FIFO has no size: the line shows bytes and rate, no percentage. The

@@ -3,9 +3,10 @@
 # original target) and 64-bit, checks what each build ships (word size,
 # imports, version information, its zip), and runs them under Wine as a user
 # of the target would see them: exact report bytes with CR LF line ends, the
-# stored Shift-JIS message, the interpreter's pause prompt, exit statuses, a
-# wildcard argument, names outside the code page, a file over 4 GiB, and the
-# verdict on a console (a pseudo-terminal, which Wine makes a console).
+# stored Shift-JIS message, the interpreter's pause prompt, exit statuses,
+# wildcard arguments, a key typed before the pause, names outside the code
+# page, the message on a console under another code page, a file over 4 GiB,
+# and the verdict on a console (a pseudo-terminal, which Wine makes a console).
 # Exits 77 (skipped) when a cross compiler or Wine is missing.
 #   tests/wine/check.sh [WORK_DIR]
 set -u
@@ -165,6 +166,13 @@ check_programs() { # folder wine
    [[ $status == 0 && "$out" == "$(hex b.bin)$crlf$crlf$(hex "$(sha256sum b.bin | cut -d' ' -f1)")"* ]]) &&
     pass || fail "wildcard with a folder first: $out"
 
+  # A first wildcard that matches nothing stays as written, whatever a later
+  # one matches: the message and status 1.
+  mkdir -p glob3 && printf 'abc' >glob3/b.bin && printf 'abc' >glob3/c.bin
+  (cd glob3 && run hash256 '*.none' '*.bin'
+   [[ $status == 1 && "$out" == "$(hex "$message")$crlf$crlf$prompt"* ]]) &&
+    pass || fail "first wildcard matching nothing: status $status, output $out"
+
   # A path longer than the plain form's 260 characters.
   local deep
   deep=long/$(printf 'd%.0s' {1..60})/$(printf 'e%.0s' {1..60})/$(printf 'f%.0s' {1..60})
@@ -180,6 +188,35 @@ check_programs() { # folder wine
   for interpreter in "${interpreters[@]}"; do mv "$interpreter.away" "$interpreter"; done
   [[ $status == 0 && "$out" == *"$crlf$crlf$(hex "Press any key to continue . . . ")"* ]] &&
     pass || fail "no prompt without cmd.exe: status $status, output $out"
+
+  # A key typed on the console while the file (a FIFO) is read does not end
+  # the pause; one typed while the pause reads does. Wine's trace of the
+  # console shows when it has read the first key from the terminal, when the
+  # pause reads, and which key came after the pause discarded its input.
+  rm -f keys.fifo data.fifo && mkfifo keys.fifo data.fifo
+  exec 3<>keys.fifo
+  WINEDEBUG=+console script -qfec "$wine $exe_dir/hash256.exe data.fifo" /dev/null <keys.fifo \
+    >"$work/terminal" 2>&1 &
+  local terminal=$!
+  traced() { # pattern [after]: waits until the trace shows pattern after the line matching after
+    local i
+    for ((i = 0; i < 600; i++)); do
+      sed -n "/${2:-.}/,\$p" "$work/terminal" | grep -q "$1" && return 0
+      kill -0 "$terminal" 2>/dev/null || return 1
+      sleep 0.1
+    done
+    return 1
+  }
+  printf x >&3
+  traced 'tty_input L"x"'
+  timeout 60 sh -c 'printf abc >data.fifo'
+  traced 'read_console\|pending read' 'input_ioctl flush'
+  printf k >&3
+  exec 3>&-
+  wait "$terminal"
+  status=$?
+  [[ $status == 0 && $(sed -n '/input_ioctl flush/,$p' "$work/terminal" | grep -m1 -o 'tty_input L"."') == \
+     'tty_input L"k"' ]] && pass || fail "a key typed before the pause ended it: status $status"
 
   # Names that the ANSI code page cannot spell open by their wide-character
   # name, under the Japanese (932) and the Western (1252) code page, which Wine
@@ -223,6 +260,17 @@ check_programs() { # folder wine
   console=$(env "${wine_env[@]}" script -qec "$wine $exe_dir/hash256.exe café.bin </dev/null" /dev/null 2>&1 |
     sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r')
   [[ "$console" == "café.bin"$'\n\n'"$digest"* ]] && pass || fail "café.bin on a console under 932: $console"
+  # On a console the message and the unit read right under any code page,
+  # here 1252; redirected they are the stored Shift-JIS bytes (above).
+  wine_env=(LOCPATH="$locales" LC_ALL=en_US.UTF-8)
+  on_terminal() { # program argument: its console's text
+    env "${wine_env[@]}" script -qec "$wine $exe_dir/$1.exe $2 </dev/null" /dev/null 2>&1 |
+      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r'
+  }
+  console=$(on_terminal hash256 missing.bin)
+  [[ "$console" == "ファイルエラーが発生しました"$'\n\n'* ]] && pass || fail "message on a console under 1252: $console"
+  console=$(on_terminal hash384 Ω.bin)
+  [[ "$console" == *$'\n'[0-9]*"秒"$'\n\n'* ]] && pass || fail "unit on a console under 1252: $console"
   wine_env=()
   cd "$data" || return
 
@@ -242,6 +290,12 @@ check_programs() { # folder wine
   }
   printf '%s  other.bin\r\n%s *file.bin\r\n' "$sum" "$sum" >SHA256SUMS
   on_console "一致 [match]: SHA256SUMS"
+  # Colour, unless NO_COLOR is set.
+  for no_color in "" 1; do
+    console=$(NO_COLOR=$no_color script -qec "$wine $exe_dir/hash256.exe file.bin </dev/null >/dev/null" /dev/null 2>&1)
+    grep -q $'\e\\[[0-9;]*m' <<<"$console" # 0: a colour was set, 1: none
+    [[ $? == ${no_color:-0} && "$console" == *"[match]"* ]] && pass || fail "verdict with NO_COLOR=$no_color: $console"
+  done
   printf '%s *FILE.BIN\n' "${sum/?/0}" >SHA256SUMS
   [[ ${sum:0:1} == 0 ]] && printf '%s *FILE.BIN\n' "${sum/?/1}" >SHA256SUMS
   on_console "不一致 [MISMATCH]: SHA256SUMS"
