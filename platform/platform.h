@@ -1,11 +1,14 @@
-// What the programs need from the platform beyond standard C++: process
-// set-up, the closing pause, an elapsed-time clock, the console form of
-// Japanese texts, and what the verdict on a digest reads and writes. platform_posix.cpp serves Linux, platform_windows.cpp the
-// Windows target.
+// Everything that differs by operating system, and nothing else: process
+// set-up and arguments, opening and reading the file to hash, a reading
+// thread, the terminal or console (its width, the pause, colour, Japanese
+// texts in its character set), an elapsed-time clock, the files beside the
+// one hashed and the clipboard. platform_posix.cpp serves Linux,
+// platform_windows.cpp Windows on msvcrt.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // Called first in main. On Linux a write to a pipe whose reader has gone
 // then fails with an error the program reports, instead of killing it; on
@@ -82,3 +85,38 @@ enum class Tone { match, mismatch, conflict };
 // on a new line and standard output ends it; otherwise the verdict ends its
 // own line.
 void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, bool after_report);
+
+// Opens the file `path` for binary reading, and tells the system that it is
+// read in order from start to end. On Windows the program's own argument
+// opens by its wide-character name where the ANSI code page cannot spell
+// it, and a path too long for the plain form through its extended form.
+// Returns nullptr when it cannot be opened.
+std::FILE* platform_open_file(const char* path);
+
+// fread(buffer, 1, size, file): the same bytes, count and error indicator,
+// without taking the stream's lock where the runtime allows it. A stream
+// read this way is used by one thread at a time, handed over at points
+// where the threads synchronise.
+std::size_t platform_read(void* buffer, std::size_t size, std::FILE* file);
+
+// The size of the open file, or -1 when it has none (a pipe, a FIFO, a
+// device).
+std::int64_t platform_file_size(std::FILE* file);
+
+// The width of the terminal or console that standard error shows on.
+unsigned platform_stderr_columns();
+
+// Tells the platform that a line of `columns` characters now stands on
+// standard error (0: none), so that a signal or Ctrl-C that ends the
+// program erases it first.
+void platform_guard_line(unsigned columns);
+
+// One thread beside the main one, and two counting semaphores (0 and 1)
+// that they share; one such thread at a time. Starts body() on a small
+// stack with the semaphores at `first` and `second`; signals stay with the
+// main thread. Returns false, holding nothing, where it cannot start.
+bool platform_thread_start(void (*body)(), unsigned first, unsigned second);
+void platform_semaphore_wait(unsigned semaphore);
+void platform_semaphore_post(unsigned semaphore);
+// Waits for the thread's end, then releases it and the semaphores.
+void platform_thread_join();

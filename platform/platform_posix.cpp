@@ -1,8 +1,8 @@
-// Linux side of the platform: a pause of our own on the terminal, the
-// monotonic clock, Japanese texts in the locale's character set, and the
-// files and terminal output of the verdict.
+// Linux side of the platform: the file to hash and a reading thread on
+// POSIX threads, a pause of our own on the terminal, the monotonic clock,
+// Japanese texts in the locale's character set, and the files and terminal
+// output of the verdict.
 #include "platform.h"
-#include "progress.h"
 
 #include <cctype>
 #include <cerrno>
@@ -14,6 +14,8 @@
 #include <iterator>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <semaphore.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
@@ -365,7 +367,7 @@ unsigned platform_stderr_columns()
     return size.ws_col;
 }
 
-void platform_progress_shown(unsigned columns)
+void platform_guard_line(unsigned columns)
 {
     // The handlers stand only while a line is on the screen.
     line_columns = static_cast<sig_atomic_t>(columns);
@@ -462,4 +464,96 @@ std::int64_t platform_file_size(std::FILE* file)
         return -1;
     }
     return static_cast<std::int64_t>(info.st_size);
+}
+
+std::FILE* platform_open_file(const char* path)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (file != nullptr) {
+        // Read in order from start to end: the system may read further ahead
+        // on a file not yet in its cache.
+        posix_fadvise(fileno(file), 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    return file;
+}
+
+std::size_t platform_read(void* buffer, std::size_t size, std::FILE* file)
+{
+    // glibc's fread takes the stream's lock on every call.
+#if defined(__GLIBC__)
+    return fread_unlocked(buffer, 1, size, file);
+#else
+    return std::fread(buffer, 1, size, file);
+#endif
+}
+
+namespace {
+
+// The reading thread's stack: it only reads.
+constexpr std::size_t thread_stack = 64 * 1024;
+
+sem_t semaphores[2];
+pthread_t thread;
+void (*thread_body)() = nullptr;
+
+extern "C" void* thread_main(void* /*unused*/)
+{
+    thread_body();
+    return nullptr;
+}
+
+} // namespace
+
+bool platform_thread_start(void (*body)(), unsigned first, unsigned second)
+{
+    if (sem_init(&semaphores[0], 0, first) != 0) {
+        return false;
+    }
+    if (sem_init(&semaphores[1], 0, second) != 0) {
+        sem_destroy(&semaphores[0]);
+        return false;
+    }
+    thread_body = body;
+    // Signals go to the main thread, which handles them (the progress line,
+    // the pause): the thread starts with them blocked, all but SIGTTIN and
+    // SIGTTOU. Those keep their default action, so that reading the terminal
+    // from the background stops the job, as for any reader, instead of
+    // failing with EIO.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    sigdelset(&all, SIGTTIN);
+    sigdelset(&all, SIGTTOU);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    pthread_attr_t attributes;
+    bool started = pthread_attr_init(&attributes) == 0;
+    if (started) {
+        pthread_attr_setstacksize(&attributes, thread_stack);
+        started = pthread_create(&thread, &attributes, thread_main, nullptr) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (!started) {
+        sem_destroy(&semaphores[0]);
+        sem_destroy(&semaphores[1]);
+    }
+    return started;
+}
+
+void platform_semaphore_wait(unsigned semaphore)
+{
+    while (sem_wait(&semaphores[semaphore]) != 0 && errno == EINTR) {
+    }
+}
+
+void platform_semaphore_post(unsigned semaphore)
+{
+    sem_post(&semaphores[semaphore]);
+}
+
+void platform_thread_join()
+{
+    pthread_join(thread, nullptr);
+    sem_destroy(&semaphores[0]);
+    sem_destroy(&semaphores[1]);
 }

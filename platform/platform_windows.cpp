@@ -1,21 +1,22 @@
-// Windows side of the platform, on msvcrt: the command interpreter's PAUSE,
-// clock() in elapsed milliseconds, Shift-JIS texts written as stored, and
-// the argument's file opened by its wide-character name where the ANSI code
-// page cannot spell it, and the files, clipboard and console text of the
-// verdict.
+// Windows side of the platform, on msvcrt: the argument's file opened by
+// its wide-character name where the ANSI code page cannot spell it, a
+// reading thread started by msvcrt, the command interpreter's PAUSE, clock()
+// in elapsed milliseconds, Japanese texts as wide text on a console and as
+// the stored Shift-JIS elsewhere, and the files, clipboard and console text
+// of the verdict.
 #include "platform.h"
-#include "progress.h"
 #include "long_path.h"
-#include "stream.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <cwchar>
+#include <initializer_list>
 #include <iterator>
 
 #include <conio.h>
+#include <process.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -227,7 +228,7 @@ bool write_console(const wchar_t* text)
 
 } // namespace
 
-std::FILE* platform_fopen(const char* path)
+std::FILE* platform_open_file(const char* path)
 {
     // Any other path, and an argument the code page spells, open as given.
     const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
@@ -377,7 +378,7 @@ unsigned platform_stderr_columns()
     return static_cast<unsigned>(info.dwSize.X);
 }
 
-void platform_progress_shown(unsigned columns)
+void platform_guard_line(unsigned columns)
 {
     // The handler stands only while a line is on the console.
     static bool handling = false;
@@ -515,4 +516,69 @@ std::int64_t platform_file_size(std::FILE* file)
         return -1;
     }
     return static_cast<std::int64_t>(info.st_size);
+}
+
+std::size_t platform_read(void* buffer, std::size_t size, std::FILE* file)
+{
+    return std::fread(buffer, 1, size, file);
+}
+
+namespace {
+
+// The reading thread's stack: it only reads.
+constexpr unsigned thread_stack = 64 * 1024;
+
+HANDLE semaphores[2] = {nullptr, nullptr};
+HANDLE thread = nullptr;
+void (*thread_body)() = nullptr;
+
+unsigned __stdcall thread_main(void* /*unused*/)
+{
+    thread_body();
+    return 0;
+}
+
+void close_handles()
+{
+    for (HANDLE* handle : {&thread, &semaphores[0], &semaphores[1]}) {
+        if (*handle != nullptr) {
+            CloseHandle(*handle);
+            *handle = nullptr;
+        }
+    }
+}
+
+} // namespace
+
+bool platform_thread_start(void (*body)(), unsigned first, unsigned second)
+{
+    thread_body = body;
+    const auto most = static_cast<LONG>(first > second ? first : second);
+    semaphores[0] = CreateSemaphoreW(nullptr, static_cast<LONG>(first), most, nullptr);
+    semaphores[1] = CreateSemaphoreW(nullptr, static_cast<LONG>(second), most, nullptr);
+    if (semaphores[0] != nullptr && semaphores[1] != nullptr) {
+        // msvcrt's own thread start, so that its stream functions are ready there.
+        thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, thread_stack, thread_main, nullptr, 0, nullptr));
+    }
+    if (thread == nullptr) {
+        close_handles();
+        return false;
+    }
+    return true;
+}
+
+void platform_semaphore_wait(unsigned semaphore)
+{
+    WaitForSingleObject(semaphores[semaphore], INFINITE);
+}
+
+void platform_semaphore_post(unsigned semaphore)
+{
+    ReleaseSemaphore(semaphores[semaphore], 1, nullptr);
+}
+
+void platform_thread_join()
+{
+    WaitForSingleObject(thread, INFINITE);
+    close_handles();
 }

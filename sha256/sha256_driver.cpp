@@ -20,8 +20,8 @@ int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint3
     // The stream's own buffer can be small: the reader asks for whole
     // pieces, which the runtime reads straight into them.
     static char stream_buffer[4096];
-    static_assert(platform_piece_size % 64 == 0, "pieces hold whole blocks");
-    std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
+    static_assert(piece_size % 64 == 0, "pieces hold whole blocks");
+    std::FILE* file = open_stream(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
@@ -31,7 +31,7 @@ int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint3
     // (or failed): a short one, or an empty one, ends the input, and its
     // last bytes go into the last block.
     unsigned char last[128];
-    const std::uint64_t total = platform_read_blocks(file, 64, kernel.blocks, state, last);
+    const std::uint64_t total = read_blocks(file, 64, kernel.blocks, state, last);
     const auto remaining = static_cast<std::size_t>(total % 64);
 
     // A read error also ended the loop; nothing is padded then.

@@ -19,8 +19,8 @@ int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint6
     // The stream's own buffer can be small: the reader asks for whole
     // pieces, which the runtime reads straight into them.
     static char stream_buffer[4096];
-    static_assert(platform_piece_size % 128 == 0, "pieces hold whole blocks");
-    std::FILE* file = platform_open(path, stream_buffer, sizeof stream_buffer);
+    static_assert(piece_size % 128 == 0, "pieces hold whole blocks");
+    std::FILE* file = open_stream(path, stream_buffer, sizeof stream_buffer);
     if (file == nullptr) {
         return 1;
     }
@@ -30,7 +30,7 @@ int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint6
     // piece holds the last blocks and the last bytes of the message.
     std::uint64_t W[80];
     const std::uint64_t total =
-        platform_read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
+        read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
     SHA512_finish_with(kernel, state, W, total);
 
     // A read error also ended the loop above; the stream remembers it.

@@ -1052,11 +1052,11 @@ TEST(Progress, ErasingHandlersStandWhileALineShows)
     stderr =
         fopencookie(&writes, "w", cookie_io_functions_t{nullptr, note_write, nullptr, nullptr});
 
-    platform_progress progress{};
-    platform_progress_start(progress, file);
+    progress_line progress{};
+    progress_start(progress, file);
     progress.start_ms -= 2000; // as after two seconds' work
-    platform_progress_show(progress, 1 << 20);
-    platform_progress_end(progress);
+    progress_show(progress, 1 << 20);
+    progress_end(progress);
 
     std::fclose(stderr);
     stderr = saved_stream;

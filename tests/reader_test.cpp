@@ -53,16 +53,16 @@ Read read_all(const std::vector<unsigned char>& bytes, long long fail_at, bool a
     Source source{&bytes, 0, fail_at};
     std::FILE* file = fopencookie(&source, "rb", cookie_io_functions_t{read_source, nullptr, nullptr, nullptr});
     Read result{{}, true, false};
-    platform_read_start(file, ahead);
+    reader_start(file, ahead);
     for (;;) {
         const unsigned char* piece = nullptr;
-        const std::size_t count = platform_read_next(piece);
+        const std::size_t count = reader_next(piece);
         result.bytes.insert(result.bytes.end(), piece, piece + count);
-        if (count != platform_piece_size) {
+        if (count != piece_size) {
             break;
         }
     }
-    platform_read_end();
+    reader_end();
     result.failed = std::ferror(file) != 0;
     std::fclose(file);
     return result;
@@ -72,7 +72,7 @@ Read read_all(const std::vector<unsigned char>& bytes, long long fail_at, bool a
 
 TEST(Reader, EveryByteInOrderAtEverySize)
 {
-    constexpr std::size_t piece = platform_piece_size;
+    constexpr std::size_t piece = piece_size;
     const auto data = random_bytes(5 * piece + 1, 31);
     for (const bool ahead : {true, false}) {
         for (const std::size_t size : {std::size_t{0}, std::size_t{1}, piece - 1, piece, piece + 1,
@@ -87,7 +87,7 @@ TEST(Reader, EveryByteInOrderAtEverySize)
 
 TEST(Reader, ReadErrorsEndTheReadingAndShow)
 {
-    constexpr std::size_t piece = platform_piece_size;
+    constexpr std::size_t piece = piece_size;
     const auto data = random_bytes(6 * piece, 32);
     for (const bool ahead : {true, false}) {
         for (const std::size_t fail_at : {std::size_t{100}, 2 * piece + 7, 6 * piece - 1}) {

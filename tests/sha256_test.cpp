@@ -30,7 +30,7 @@ TEST(Sha256Engine, OneBlockAbc)
 TEST(Sha256Driver, FilesAroundEveryBoundaryThroughEveryKernel)
 {
     const TempDir dir;
-    constexpr std::size_t piece = platform_piece_size;
+    constexpr std::size_t piece = piece_size;
     const auto data = random_bytes(piece + 4096, 12);
     const std::size_t sizes[] = {0,    1,    3,    55,   56,   57,   63,   64,        65,        119,
                                  120,  128,  4095, 4096, 4097, 4151, 4152, 4159,      4160,      8191,

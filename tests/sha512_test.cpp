@@ -128,7 +128,7 @@ TEST(Sha512Engine, LengthFieldOfHugeTotals)
 TEST(Sha512Driver, FilesOfBoundarySizesThroughEveryKernel)
 {
     const TempDir dir;
-    constexpr std::size_t piece = platform_piece_size;
+    constexpr std::size_t piece = piece_size;
     const auto data = random_bytes(2 * piece + 1000, 5);
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{111}, std::size_t{112},
                              std::size_t{127}, std::size_t{128}, std::size_t{129}, std::size_t{255},

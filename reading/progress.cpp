@@ -34,23 +34,23 @@ void format_bytes(char* text, std::size_t size, double bytes)
 // that it never wraps and a carriage return always gets back to its start.
 // The handlers that erase the line when a signal ends the program stand,
 // covering the wider of the two lines, before its first character goes out.
-void write_over(platform_progress& progress, const char* line)
+void write_over(progress_line& progress, const char* line)
 {
     const unsigned room = platform_stderr_columns() - 1;
     unsigned length = static_cast<unsigned>(std::strlen(line));
     length = length < room ? length : room;
     const unsigned shown = progress.shown_length < room ? progress.shown_length : room;
-    platform_progress_shown(shown > length ? shown : length);
+    platform_guard_line(shown > length ? shown : length);
     std::fprintf(stderr, "\r%.*s%*s", static_cast<int>(length), line,
                  shown > length ? static_cast<int>(shown - length) : 0, "");
     std::fflush(stderr);
     progress.shown_length = length;
-    platform_progress_shown(length);
+    platform_guard_line(length);
 }
 
 } // namespace
 
-void platform_progress_start(platform_progress& progress, std::FILE* file)
+void progress_start(progress_line& progress, std::FILE* file)
 {
     progress.shown_length = 0;
     progress.start_ms = platform_clock_ms();
@@ -64,7 +64,7 @@ void platform_progress_start(platform_progress& progress, std::FILE* file)
     progress.size = platform_file_size(file);
 }
 
-void platform_progress_show(platform_progress& progress, std::uint64_t done)
+void progress_show(progress_line& progress, std::uint64_t done)
 {
     progress.next_look = done + look_every;
     const std::int32_t now = platform_clock_ms();
@@ -113,7 +113,7 @@ void platform_progress_show(platform_progress& progress, std::uint64_t done)
     write_over(progress, line);
 }
 
-void platform_progress_end(platform_progress& progress)
+void progress_end(progress_line& progress)
 {
     if (progress.shown_length == 0) {
         return;
@@ -123,5 +123,5 @@ void platform_progress_end(platform_progress& progress)
     std::fputs("\r", stderr);
     std::fflush(stderr);
     progress.shown_length = 0;
-    platform_progress_shown(0);
+    platform_guard_line(0);
 }

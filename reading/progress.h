@@ -8,7 +8,7 @@
 #include <cstdio>
 
 // One driver call's progress, on the driver's stack.
-struct platform_progress {
+struct progress_line {
     std::uint64_t next_look; // byte total at which to look at the clock again
     std::int64_t size;       // bytes in the file, or -1 when not known
     std::int32_t start_ms;   // platform_clock_ms() when the reading began
@@ -19,31 +19,19 @@ struct platform_progress {
 // Starts the progress of reading `file` (just opened): shown only when
 // standard error is a terminal; the percentage only when the file's size is
 // known (a regular file).
-void platform_progress_start(platform_progress& progress, std::FILE* file);
+void progress_start(progress_line& progress, std::FILE* file);
 
 // Shows the line for `done` bytes, when it is due.
-void platform_progress_show(platform_progress& progress, std::uint64_t done);
+void progress_show(progress_line& progress, std::uint64_t done);
 
 // Called after every read with the byte total so far. Costs one comparison:
 // the clock is looked at once a MiB, and only on a terminal.
-inline void platform_progress_update(platform_progress& progress, std::uint64_t done)
+inline void progress_update(progress_line& progress, std::uint64_t done)
 {
     if (done >= progress.next_look) {
-        platform_progress_show(progress, done);
+        progress_show(progress, done);
     }
 }
 
 // Erases the line, if one was shown. Call before the driver returns.
-void platform_progress_end(platform_progress& progress);
-
-// Platform questions behind the progress line (platform_posix.cpp,
-// platform_windows.cpp): the size of the open file, or -1 when it has none
-// (a pipe, a FIFO, a device); the width of the terminal or console that
-// standard error shows on.
-std::int64_t platform_file_size(std::FILE* file);
-unsigned platform_stderr_columns();
-
-// Tells the platform that a line of `columns` characters now stands on
-// standard error (0: none), so that a signal or Ctrl-C that ends the
-// program erases it first.
-void platform_progress_shown(unsigned columns);
+void progress_end(progress_line& progress);

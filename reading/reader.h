@@ -16,23 +16,23 @@
 
 // Bytes of a piece: whole blocks of either engine, and few enough pieces a
 // run that handing them over costs little; the ring holds four.
-inline constexpr std::size_t platform_piece_size = 131072;
+inline constexpr std::size_t piece_size = 131072;
 
 // Starts reading `file` (just opened). `ahead`: whether a thread may read
 // ahead (the drivers pass true; false reads each piece when it is asked
 // for, as where no thread can be started).
-void platform_read_start(std::FILE* file, bool ahead = true);
+void reader_start(std::FILE* file, bool ahead = true);
 
 // The next piece of the stream: its bytes at `piece`, valid until the next
 // call, and their count. Every piece before the last holds
-// platform_piece_size bytes; a shorter one is the last (the end of the
+// piece_size bytes; a shorter one is the last (the end of the
 // input, or a read error, which the stream's error indicator then shows).
 // Not to be called after the last piece.
-std::size_t platform_read_next(const unsigned char*& piece);
+std::size_t reader_next(const unsigned char*& piece);
 
 // Ends the reading, once the last piece came: the thread has ended, and the
 // stream's indicators hold what it met. Call before closing the stream.
-void platform_read_end();
+void reader_end();
 
 // A driver's whole reading of `file`, with the progress line: every piece's
 // whole blocks of `block` bytes go through blocks(state, data, count), in
@@ -40,29 +40,29 @@ void platform_read_end();
 // (fewer than `block`) are copied to tail[]. Returns the byte total; the
 // stream's error indicator tells whether a read failed.
 template <typename Word>
-std::uint64_t platform_read_blocks(std::FILE* file, std::size_t block,
+std::uint64_t read_blocks(std::FILE* file, std::size_t block,
                                    void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
                                    Word state[8], unsigned char* tail)
 {
-    platform_progress progress{};
-    platform_progress_start(progress, file);
-    platform_read_start(file);
+    progress_line progress{};
+    progress_start(progress, file);
+    reader_start(file);
     std::uint64_t total = 0;
     for (;;) {
         const unsigned char* piece = nullptr;
-        const std::size_t n = platform_read_next(piece);
+        const std::size_t n = reader_next(piece);
         total += n;
         const std::size_t whole = n / block;
         if (whole != 0) {
             blocks(state, piece, whole);
         }
-        if (n != platform_piece_size) {
+        if (n != piece_size) {
             std::memcpy(tail, piece + block * whole, n - block * whole);
             break;
         }
-        platform_progress_update(progress, total);
+        progress_update(progress, total);
     }
-    platform_read_end();
-    platform_progress_end(progress);
+    reader_end();
+    progress_end(progress);
     return total;
 }

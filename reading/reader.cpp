@@ -1,0 +1,76 @@
+// The reader's ring: pieces filled in order by the reading thread and taken
+// in order by the driver. Two counting semaphores keep them apart: `free`
+// counts the pieces the thread may fill, `filled` those the driver may take.
+// The driver hands a piece back (posts `free`) only when it asks for the
+// next one, so the thread never writes a piece that is being hashed.
+#include "reader.h"
+
+#include "platform.h"
+
+namespace {
+
+constexpr std::size_t ring = 4;
+// A file this small (or smaller) is read with no thread.
+constexpr std::int64_t small_file = std::int64_t{256} * 1024;
+// The platform's two semaphores, as the ring uses them.
+constexpr unsigned free_pieces = 0;
+constexpr unsigned filled_pieces = 1;
+
+unsigned char pieces[ring][piece_size];
+std::size_t counts[ring];
+std::FILE* source = nullptr;
+std::size_t taken = 0; // pieces handed to the driver
+bool threaded = false;
+
+std::size_t fill(std::size_t index)
+{
+    counts[index] = platform_read(pieces[index], piece_size, source);
+    return counts[index];
+}
+
+// The thread: fills the pieces in ring order until one comes short.
+void read_ahead()
+{
+    for (std::size_t i = 0;; ++i) {
+        platform_semaphore_wait(free_pieces);
+        const std::size_t count = fill(i % ring);
+        platform_semaphore_post(filled_pieces);
+        if (count != piece_size) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void reader_start(std::FILE* file, bool ahead)
+{
+    source = file;
+    taken = 0;
+    const std::int64_t size = platform_file_size(file);
+    threaded = ahead && (size < 0 || size > small_file) && platform_thread_start(read_ahead, ring, 0);
+}
+
+std::size_t reader_next(const unsigned char*& piece)
+{
+    if (!threaded) {
+        piece = pieces[0];
+        return fill(0);
+    }
+    // The piece handed out last has been hashed: the thread may refill it.
+    if (taken > 0) {
+        platform_semaphore_post(free_pieces);
+    }
+    platform_semaphore_wait(filled_pieces);
+    const std::size_t index = taken++ % ring;
+    piece = pieces[index];
+    return counts[index];
+}
+
+void reader_end()
+{
+    if (threaded) {
+        platform_thread_join();
+        threaded = false;
+    }
+}
