@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite:
 #  1. the Release build's tests, the Windows programs under Wine included;
-#  2. the fast program-level tests ten times over while every core is kept
-#     busy, so that a test or a program that depends on timing fails here;
+#  2. the quick program-level tests (label "stress") ten times over while
+#     every core is kept busy, so that a test or a program that depends on
+#     timing fails here;
 #  3. a bounded differential fuzzing run (clang, libFuzzer) from the seed corpus;
-#  4. the drivers' and reader's tests with ThreadSanitizer;
+#  4. the drivers' and reader's tests (label "reading") with ThreadSanitizer;
 #  5. the tests again on a build with AddressSanitizer and UndefinedBehaviorSanitizer.
 # Any failure stops the run with a non-zero status.
 set -euo pipefail
@@ -27,8 +28,7 @@ for ((i = 0; i < $(nproc); i++)); do
   timeout 120 bash -c 'while :; do :; done' &
   busy+=($!)
 done
-ctest --preset tests --timeout 60 --repeat until-fail:10 \
-  --tests-regex '^(Programs|Pause)\.|^Hostile\.(SpecialFiles|ClosedStandardStreams|SmallStack)$'
+ctest --preset tests --timeout 60 --repeat until-fail:10 --label-regex '^stress$'
 stop_busy_loops
 
 cmake --preset fuzz

@@ -1,4 +1,4 @@
-// SHA-512 engine and driver against libcrypto and published FIPS 180-2 vectors.
+// The SHA-512 engine against libcrypto and published FIPS 180-2 vectors.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +7,6 @@
 
 #include "sha512.h"
 #include "sha512_kernels.h"
-#include "reader.h"
 #include "support.h"
 
 namespace {
@@ -120,46 +119,4 @@ TEST(Sha512Engine, LengthFieldOfHugeTotals)
         EXPECT_EQ(state_hex(state, 8), oracle_sha512_finish(start, tail.data(), total))
             << "byte total " << total;
     }
-}
-
-// Files at the block boundaries and at the edges of the driver's read piece
-// (a short piece ends the input), with every kernel this CPU can run and
-// with the one SHA512_digest picks.
-TEST(Sha512Driver, FilesOfBoundarySizesThroughEveryKernel)
-{
-    const TempDir dir;
-    constexpr std::size_t piece = piece_size;
-    const auto data = random_bytes(2 * piece + 1000, 5);
-    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{111}, std::size_t{112},
-                             std::size_t{127}, std::size_t{128}, std::size_t{129}, std::size_t{255},
-                             std::size_t{256}, piece - 1, piece, piece + 1, piece + 111, piece + 112,
-                             2 * piece, 2 * piece + 1000}) {
-        const std::vector<unsigned char> bytes(data.begin(), data.begin() + static_cast<long>(size));
-        const std::string path = dir.write("f" + std::to_string(size), bytes);
-        const std::string want512 = oracle_hex("SHA512", bytes.data(), size);
-        const std::string want384 = oracle_hex("SHA384", bytes.data(), size);
-        std::uint64_t state[8];
-        ASSERT_EQ(SHA512_digest(path.c_str(), state, SHA512_initial), 0);
-        EXPECT_EQ(state_hex(state, 8), want512) << size << " bytes";
-        for (const SHA512_kernel& kernel : SHA512_kernels) {
-            if (kernel.usable()) {
-                ASSERT_EQ(SHA512_digest_with(kernel, path.c_str(), state, SHA512_initial), 0);
-                EXPECT_EQ(state_hex(state, 8), want512) << kernel.name << ", " << size << " bytes";
-                ASSERT_EQ(SHA512_digest_with(kernel, path.c_str(), state, SHA384_initial), 0);
-                EXPECT_EQ(state_hex(state, 6), want384) << kernel.name << ", " << size << " bytes";
-            }
-        }
-    }
-}
-
-// A file that cannot be opened, a directory (a read error on Linux) and no
-// path at all are failures; a failed open leaves the initial value.
-TEST(Sha512Driver, FailuresAnswerOne)
-{
-    const TempDir dir;
-    std::uint64_t state[8] = {};
-    EXPECT_EQ(SHA512_digest((dir.path + "/missing").c_str(), state, SHA384_initial), 1);
-    EXPECT_EQ(state_hex(state, 8), state_hex(SHA384_initial, 8));
-    EXPECT_EQ(SHA512_digest(dir.path.c_str(), state, SHA512_initial), 1);
-    EXPECT_EQ(SHA512_digest(nullptr, state, SHA512_initial), 1);
 }

@@ -1,0 +1,131 @@
+// The verdict on the terminal: where the expected digest came from and
+// whether it matches, standard output and status unchanged, and plain
+// answers for lists that cannot give one.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <fstream>
+#include <string>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "runner.h"
+#include "support.h"
+
+namespace {
+
+// hash512's digest length and its checksum files' algorithm, and so on.
+struct Check {
+    const Program& program;
+    const char* algorithm; // as in list names and BSD tags
+};
+const Check checks[] = {{programs[0], "SHA512"}, {programs[1], "SHA384"}, {programs[2], "SHA256"}};
+
+std::string lowercase(std::string text)
+{
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+} // namespace
+
+// With standard error on a terminal, the verdict names where the expected
+// digest came from and says whether it matches; standard output and the
+// status are what they are without it, and a pipe gets no verdict.
+TEST(Verdict, ComparesWithEachSourceOnTheTerminalOnly)
+{
+    for (const Check& check : checks) {
+        const TempDir dir;
+        const auto bytes = random_bytes(3000, 22);
+        const std::string path = dir.write("download.iso", bytes);
+        const std::string digest = oracle_hex(check.program.digest, bytes.data(), bytes.size());
+        std::string wrong = digest;
+        wrong[5] = wrong[5] == '0' ? '1' : '0';
+        const std::string algorithm = check.algorithm;
+        const std::string plain = without_seconds(run({check.program.exe, path}).out, "秒");
+
+        // Each source, alone in the folder: the argument, the file's own
+        // checksum file (a bare digest), a coreutils list, a BSD-tag list.
+        struct Source {
+            std::string file; // empty: the second argument
+            std::string shown;
+            std::string text; // with @ for the digest
+        };
+        const Source sources[] = {
+            {"", "引数", ""},
+            {"download.iso." + lowercase(algorithm), "download.iso." + lowercase(algorithm), "@\r\n"},
+            {algorithm + "SUMS", algorithm + "SUMS", "@  other.iso\n@ *dist/download.iso\n"},
+            {"CHECKSUMS", "CHECKSUMS", algorithm + " (download.iso) = @\n"}};
+        for (const Source& source : sources) {
+            for (const std::string& expected : {digest, wrong}) {
+                std::vector<std::string> args = {check.program.exe, path};
+                if (source.file.empty()) {
+                    args.push_back(" " + expected + " ");
+                } else {
+                    std::string text = source.text;
+                    for (auto at = text.find('@'); at != std::string::npos; at = text.find('@')) {
+                        text.replace(at, 1, expected);
+                    }
+                    dir.write(source.file, std::vector<unsigned char>(text.begin(), text.end()));
+                }
+                const Outcome shown = run(args, {"LANG=C.UTF-8", "TERM=dumb"}, nullptr, Streams::stderr_terminal);
+                const std::string what = std::string(check.program.exe) + " " + source.shown;
+                EXPECT_EQ(shown.status, 0) << what;
+                EXPECT_EQ(without_seconds(shown.out, "秒"), plain) << what;
+                EXPECT_NE(shown.err.find(source.shown), std::string::npos) << what << ": " << shown.err;
+                if (expected == digest) {
+                    EXPECT_NE(shown.err.find("一致"), std::string::npos) << what << ": " << shown.err;
+                    EXPECT_EQ(shown.err.find("不一致"), std::string::npos) << what << ": " << shown.err;
+                } else {
+                    EXPECT_NE(shown.err.find("不一致"), std::string::npos) << what << ": " << shown.err;
+                    EXPECT_NE(shown.err.find(wrong), std::string::npos) << what << ": " << shown.err;
+                }
+                EXPECT_EQ(shown.err.find('\x1b'), std::string::npos) << "colour on a dumb terminal";
+
+                const Outcome piped = run(args); // checks that standard error stays empty
+                EXPECT_EQ(piped.status, 0);
+                EXPECT_EQ(without_seconds(piped.out, "秒"), plain);
+            }
+            if (!source.file.empty()) {
+                ASSERT_EQ(unlink((dir.path + "/" + source.file).c_str()), 0);
+            }
+        }
+    }
+}
+
+// Lists that cannot give a verdict give none, without blocking or failing:
+// a FIFO named like a list, a 100 MiB list of garbage whose entry comes only
+// after the part that is read; a list that names the file twice with
+// different digests says so, in colour on a terminal that has it.
+TEST(Verdict, OddListsGiveAPlainAnswer)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(500, 23);
+    const std::string path = dir.write("a.bin", bytes);
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    const std::string plain = run({HASH256_PATH, path}).out;
+    ASSERT_EQ(mkfifo((dir.path + "/a.bin.sha256").c_str(), 0600), 0);
+    const auto noise = random_bytes(1 << 20, 24);
+    const std::string list = dir.write("SHA256SUMS", noise);
+    ASSERT_EQ(truncate(list.c_str(), off_t{100} << 20), 0);
+    std::ofstream(list, std::ios::app) << "\n" << digest << "  a.bin\n";
+
+    const Outcome quiet = run({HASH256_PATH, path}, {}, nullptr, Streams::stderr_terminal);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, plain);
+    EXPECT_EQ(quiet.err, "");
+
+    std::string other = digest;
+    other[0] = other[0] == 'a' ? 'b' : 'a';
+    const std::string twice = digest + "  a.bin\n" + other + "  old/a.bin\n";
+    dir.write("sha256sums.txt", std::vector<unsigned char>(twice.begin(), twice.end()));
+    const Outcome conflict = run({HASH256_PATH, path}, {"LANG=C.UTF-8", "TERM=xterm"}, nullptr, Streams::stderr_terminal);
+    EXPECT_EQ(conflict.status, 0);
+    EXPECT_EQ(conflict.out, plain);
+    EXPECT_NE(conflict.err.find("sha256sums.txt"), std::string::npos) << conflict.err;
+    EXPECT_EQ(conflict.err.find("一致"), std::string::npos) << conflict.err;
+    EXPECT_NE(conflict.err.find("\x1b[33m"), std::string::npos) << conflict.err;
+}
