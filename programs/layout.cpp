@@ -61,7 +61,8 @@ unsigned layout_width(const char *text, std::size_t length, bool sjis)
     return total;
 }
 
-bool layout_wrap(const char *in, bool sjis, unsigned columns, char *out, std::size_t size)
+bool layout_wrap(const char *in, bool sjis, unsigned columns, unsigned console, char *out,
+                 std::size_t size)
 {
     if (size == 0) {
         return false;
@@ -116,8 +117,8 @@ bool layout_wrap(const char *in, bool sjis, unsigned columns, char *out, std::si
             fits = put(in[i] == '\x01' ? " " : in + i, 1);
         }
         column += width;
-        if (column > columns && columns > 0) {
-            column %= columns; // the console wraps a long word
+        if (column > columns && console > 0) {
+            column %= console; // the console wraps a long word at its width
         }
         at = end;
     }

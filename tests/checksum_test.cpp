@@ -503,7 +503,7 @@ TEST(Layout, BreaksOnlyBetweenWords)
     const std::string text = d256 + "  (期待値\x01[expected])\n不一致\x01[MISMATCH]: SHA256SUMS "
                                     "のダイジェストと違います。壊れているか、別のファイルです";
     char out[1024];
-    ASSERT_TRUE(layout_wrap(text.c_str(), false, 79, out, sizeof out));
+    ASSERT_TRUE(layout_wrap(text.c_str(), false, 79, 80, out, sizeof out));
     const std::string laid(out);
     // Every line fits, and only spaces became line ends.
     std::size_t start = 0;
@@ -525,16 +525,17 @@ TEST(Layout, BreaksOnlyBetweenWords)
     // A digest wider than the line stays whole; the label after it goes
     // where the console's wrap leaves room, or to the next line.
     ASSERT_TRUE(
-        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 79, out, sizeof out));
+        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 79, 80, out, sizeof out));
     EXPECT_EQ(std::string(out), d128 + "  (期待値 [expected])");
     ASSERT_TRUE(
-        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 66, out, sizeof out));
+        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 66, 67, out, sizeof out));
     EXPECT_EQ(std::string(out), d128 + "\n(期待値 [expected])");
     // Breaks after "、" and before "[" where no space is.
-    ASSERT_TRUE(layout_wrap("ああああ、いいいい[x]", false, 10, out, sizeof out));
+    ASSERT_TRUE(layout_wrap("ああああ、いいいい[x]", false, 10, 11, out, sizeof out));
     EXPECT_EQ(std::string(out), "ああああ、\nいいいい\n[x]");
-    ASSERT_TRUE(layout_wrap("\x82\xA0\x82\xA0\x81\x41\x82\xA2\x82\xA2", true, 6, out, sizeof out));
+    ASSERT_TRUE(
+        layout_wrap("\x82\xA0\x82\xA0\x81\x41\x82\xA2\x82\xA2", true, 6, 7, out, sizeof out));
     EXPECT_EQ(std::string(out), "\x82\xA0\x82\xA0\x81\x41\n\x82\xA2\x82\xA2");
-    EXPECT_FALSE(layout_wrap(text.c_str(), false, 79, out, 20));
+    EXPECT_FALSE(layout_wrap(text.c_str(), false, 79, 80, out, 20));
     EXPECT_LT(std::strlen(out), 20U);
 }
