@@ -390,21 +390,21 @@ bool list_form(ChecksumScan &scan, char *line, std::size_t length, bool legacy)
         scan.record_digits = 0;
         scan.record_path[0] = '\0';
         scan.record_legacy = legacy;
-        scan.record_rank = 0; // the line read last: 0 none, 1 Hash, 2 Path
+        scan.record_key = 0;
         return true;
     }
     if (scan.record != 2) {
         return false;
     }
     if (const char *value = key_value(line, length, "Hash")) {
-        scan.record_rank = 1;
+        scan.record_key = 1;
         if (!record_digits(scan, value, static_cast<std::size_t>(end - value))) {
             scan.record_digits = checksum_max_digits + 1;
         }
         return true;
     }
     if (const char *value = key_value(line, length, "Path")) {
-        scan.record_rank = 2;
+        scan.record_key = 2;
         copy_path(scan.record_path, value, static_cast<std::size_t>(end - value));
         return true;
     }
@@ -417,7 +417,7 @@ bool continues_record(ChecksumScan &scan, const char *line, std::size_t length)
     if (scan.record == 0 || length == 0 || !is_blank(line[0])) {
         return false;
     }
-    if (scan.record == 2 && scan.record_rank == 2) {
+    if (scan.record == 2 && scan.record_key == 2) {
         std::size_t start = 0;
         while (start < length && is_blank(line[start])) {
             ++start;
@@ -429,7 +429,7 @@ bool continues_record(ChecksumScan &scan, const char *line, std::size_t length)
         scan.record_path[have + count] = '\0';
         return true;
     }
-    return (scan.record == 1 || scan.record_rank == 1) && record_digits(scan, line, length);
+    return (scan.record == 1 || scan.record_key == 1) && record_digits(scan, line, length);
 }
 
 // "ALG (NAME) = HEX", "ALG(NAME)= HEX": coreutils' and BSD's tags,

@@ -92,9 +92,9 @@ struct ChecksumScan {
     bool in_signature; // inside a PGP signature block
     // A record over several lines (gpg --print-md, PowerShell's list form).
     std::uint8_t record; // 0 none, 1 gpg, 2 PowerShell list
-    int record_rank;     // gpg: rank of the name; list: of the path
+    int record_rank;     // gpg: the rank of its name
     bool record_stated;  // list: its algorithm is this one
-    bool record_other;   // list: another algorithm
+    std::uint8_t record_key; // list: the key read last: 0 none, 1 Hash, 2 Path
     bool record_legacy;
     char record_hex[checksum_max_digits + 1];
     std::size_t record_digits; // digits so far; more than `digits` spoils it
