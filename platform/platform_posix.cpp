@@ -319,7 +319,8 @@ std::size_t convert_name(const char *name, std::size_t length, bool to_locale, c
         return 0;
     }
     iconv_t converter = to_locale ? iconv_open(charset, "UTF-8") : iconv_open("UTF-8", charset);
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
+    // iconv_open's failure value is (iconv_t)-1.
+    if (converter == reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr)
         return 0;
     }
     char *in = const_cast<char *>(name);
@@ -538,7 +539,6 @@ int platform_read_list(const char *path, const char *name, std::uint64_t limit,
     int result = -1;
     if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
         static_cast<std::uint64_t>(info.st_size) <= limit) {
-        result = 1;
         std::uint64_t total = 0;
         for (;;) {
             const ssize_t n = read(fd, buffer, size);

@@ -259,14 +259,14 @@ void add_plain(Message &message, const char *piece)
 // Lays the message out for the console's width and shows it.
 void show(const Message &message, Tone tone, bool after_report)
 {
-    const unsigned columns = platform_stderr_columns();
+    const unsigned console = platform_stderr_columns();
     // One column is kept free: a line that fills the last column would
     // wrap on some consoles before its line end.
-    const unsigned width = columns > 1 ? columns - 1 : 1;
+    const unsigned columns = console > 1 ? console - 1 : 1;
     static char utf8[sizeof message.utf8 * 2];
     static char sjis[sizeof message.sjis * 2];
-    layout_wrap(message.utf8, false, width, columns, utf8, sizeof utf8);
-    layout_wrap(message.sjis, true, width, columns, sjis, sizeof sjis);
+    layout_wrap(message.utf8, false, columns, console, utf8, sizeof utf8);
+    layout_wrap(message.sjis, true, columns, console, sjis, sizeof sjis);
     platform_console_verdict(utf8, sjis, tone, after_report);
 }
 
