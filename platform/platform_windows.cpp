@@ -194,6 +194,26 @@ std::FILE* open_long(const wchar_t* path)
     return _wfopen(extended, L"rbS");
 }
 
+// The wide path of the file `name` (UTF-8) in the folder of `path`, or of
+// `path` itself where `name` is nullptr: in the extended form where it is
+// longer than MAX_PATH, as the file itself opens.
+bool list_path(const char *path, const char *name, wchar_t *out, std::size_t size)
+{
+    static wchar_t wide[longest_path];
+    static wchar_t full[longest_path];
+    static wchar_t wide_name[1024];
+    if (!wide_path(path, wide, longest_path)) {
+        return false;
+    }
+    const DWORD length = GetFullPathNameW(wide, longest_path, full, nullptr);
+    if (length == 0 || length >= longest_path ||
+        (name != nullptr && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide_name,
+                                                std::size(wide_name)) == 0)) {
+        return false;
+    }
+    return platform_sibling_path(full, name != nullptr ? wide_name : nullptr, out, size, MAX_PATH);
+}
+
 // The width of the progress line on the console, for the Ctrl-C handler.
 volatile LONG console_line = 0;
 
@@ -262,10 +282,12 @@ void platform_start()
     (void)PeekConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &events);
 }
 
-void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected)
+void platform_arguments(int argc, char *argv[], const char *&path, const char *&expected,
+                        int &unused)
 {
     path = argc > 1 ? argv[1] : nullptr;
     expected = argc > 2 ? argv[2] : nullptr;
+    unused = argc > 3 ? argc - 3 : 0;
     // A wildcard in the first argument became every name it matched,
     // folders too: the first that is a file is hashed, and the second
     // argument is the one after the matches.
@@ -284,6 +306,7 @@ void platform_arguments(int argc, char* argv[], const char*& path, const char*& 
         }
     }
     expected = argc > matches + 1 ? argv[matches + 1] : nullptr;
+    unused = argc > matches + 2 ? argc - matches - 2 : 0;
 }
 
 void platform_write_path(const char* path)
@@ -408,38 +431,99 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
     return length > 1 ? static_cast<std::size_t>(length - 1) : 0;
 }
 
-long platform_read_beside(const char* path, const char* name, unsigned char* buffer, std::size_t size)
+std::size_t platform_legacy_name(const char *path, char *name, std::size_t size)
 {
-    // The folder of the file, as wide characters, then `name`.
-    wchar_t beside[2048];
-    if (!wide_path(path, beside, std::size(beside))) {
-        return -1;
+    wchar_t wide[1024];
+    if (!wide_path(path, wide, std::size(wide))) {
+        return 0;
     }
-    wchar_t* end = const_cast<wchar_t*>(last_component(beside));
-    const auto room = static_cast<int>(std::size(beside) - static_cast<std::size_t>(end - beside));
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, end, room) == 0) {
-        return -1;
-    }
+    BOOL lossy = FALSE;
+    const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, last_component(wide), -1,
+                                           name, static_cast<int>(size), nullptr, &lossy);
+    return length > 1 && lossy == FALSE ? static_cast<std::size_t>(length - 1) : 0;
+}
 
+bool platform_list_folder(const char *path,
+                          void (*each)(void *context, const char *name, std::size_t length),
+                          void *context)
+{
+    static wchar_t pattern[longest_path + 8];
+    if (!list_path(path, "*", pattern, std::size(pattern))) {
+        return false;
+    }
+    WIN32_FIND_DATAW found{};
+    HANDLE listing = FindFirstFileW(pattern, &found);
+    if (listing == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    do {
+        char name[1024];
+        const int length = WideCharToMultiByte(CP_UTF8, 0, found.cFileName, -1, name, sizeof name,
+                                               nullptr, nullptr);
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && length > 1) {
+            each(context, name, static_cast<std::size_t>(length - 1));
+        }
+    } while (FindNextFileW(listing, &found) != 0);
+    FindClose(listing);
+    return true;
+}
+
+std::int64_t platform_list_time(const char *path, const char *name)
+{
+    static wchar_t file[longest_path + 8];
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!list_path(path, name, file, std::size(file)) ||
+        GetFileAttributesExW(file, GetFileExInfoStandard, &data) == 0 ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32U) |
+        data.ftLastWriteTime.dwLowDateTime);
+}
+
+int platform_read_list(const char *path, const char *name, std::uint64_t limit,
+                       unsigned char *buffer, std::size_t size,
+                       void (*consume)(void *context, const unsigned char *bytes,
+                                       std::size_t count),
+                       void *context)
+{
+    static wchar_t file_path[longest_path + 8];
+    if (!list_path(path, name, file_path, std::size(file_path))) {
+        return -1;
+    }
     // A folder does not open this way; a device or pipe is closed unread.
-    HANDLE file = CreateFileW(beside, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(file_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return -1;
     }
-    long count = -1;
-    if (GetFileType(file) == FILE_TYPE_DISK) {
-        count = 0;
-        DWORD n = 0;
-        while (static_cast<std::size_t>(count) < size
-               && ReadFile(file, buffer + count, static_cast<DWORD>(size - static_cast<std::size_t>(count)), &n,
-                           nullptr) != 0
-               && n > 0) {
-            count += static_cast<long>(n);
+    int result = -1;
+    LARGE_INTEGER file_size{};
+    if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &file_size) != 0 &&
+        static_cast<std::uint64_t>(file_size.QuadPart) <= limit) {
+        std::uint64_t total = 0;
+        for (;;) {
+            DWORD n = 0;
+            if (ReadFile(file, buffer, static_cast<DWORD>(size), &n, nullptr) == 0) {
+                result = 0;
+                break;
+            }
+            if (n == 0) {
+                result = 1;
+                break;
+            }
+            if (total + n > limit) {
+                result = 0; // grown past the limit: a list no more
+                break;
+            }
+            total += n;
+            consume(context, buffer, n);
         }
     }
     CloseHandle(file);
-    return count;
+    return result;
 }
 
 std::size_t platform_clipboard_text(char* text, std::size_t size)
@@ -461,7 +545,7 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
             // Only a short text can be a digest; a longer one is not read.
             const std::size_t units = GlobalSize(memory) / sizeof(wchar_t);
             const std::size_t shown = wcsnlen(wide, units);
-            if (shown < size / 4) {
+            if (shown * 3 < size) {
                 length = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(shown), text,
                                              static_cast<int>(size) - 1, nullptr, nullptr);
             }

@@ -9,14 +9,15 @@ int main(int argc, char* argv[])
     platform_start();
     const char* path = nullptr;
     const char* expected = nullptr;
-    platform_arguments(argc, argv, path, expected);
+    int unused = 0;
+    platform_arguments(argc, argv, path, expected, unused);
     std::uint32_t state[8];
     const int result = SHA256(path, state);
     if (result != 0) {
         report_file_error();
     } else {
         report_digest(path, state, 8);
-        report_verdict(path, expected, state, 8);
+        report_verdict(path, expected, unused, state, 8);
     }
     return report_close(result);
 }

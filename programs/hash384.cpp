@@ -10,7 +10,8 @@ int main(int argc, char* argv[])
     platform_start();
     const char* path = nullptr;
     const char* expected = nullptr;
-    platform_arguments(argc, argv, path, expected);
+    int unused = 0;
+    platform_arguments(argc, argv, path, expected, unused);
     std::uint64_t state[8];
     const std::int32_t start = platform_clock_ms();
     const int result = SHA512(path, state);
@@ -23,7 +24,7 @@ int main(int argc, char* argv[])
                                                      - static_cast<std::uint32_t>(start));
         report_digest(path, state, 6);
         report_seconds(ticks);
-        report_verdict(path, expected, state, 6);
+        report_verdict(path, expected, unused, state, 6);
     }
     return report_close(result);
 }

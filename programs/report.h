@@ -17,9 +17,12 @@ void report_seconds(std::int32_t ticks);
 
 // After a report: when standard error is a console, says there whether the
 // digest in `words` (the first `count`) is the one the file is expected to
-// have (verdict.h); `argument` is the program's second, or nullptr.
-void report_verdict(const char* path, const char* argument, const std::uint64_t* words, unsigned count);
-void report_verdict(const char* path, const char* argument, const std::uint32_t* words, unsigned count);
+// have (verdict.h); `argument` is the program's second, or nullptr, and
+// `unused` counts the arguments after it.
+void report_verdict(const char *path, const char *argument, int unused, const std::uint64_t *words,
+                    unsigned count);
+void report_verdict(const char *path, const char *argument, int unused, const std::uint32_t *words,
+                    unsigned count);
 
 // Writes the file error message, which stands in place of the whole report.
 void report_file_error();

@@ -2,12 +2,13 @@
 // that compares them.
 #include "verdict.h"
 
-#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "checksum.h"
+#include "layout.h"
 #include "platform.h"
 
 namespace {
@@ -21,7 +22,7 @@ struct Text {
 
 // "一致 [match]: X のダイジェストと同じです（壊れていないことの確認で、出所の
 // 確認ではありません）": the copy is intact; where it came from is not checked.
-constexpr Text match_before{"\x88\xEA\x92v [match]: ", "一致 [match]: "};
+constexpr Text match_before{"\x88\xEA\x92v\x01[match]: ", "一致\x01[match]: "};
 constexpr Text match_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x93\xAF\x82\xB6\x82\xC5\x82\xB7\x81i"
     "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x82\xB1\x82\xC6\x82\xCC\x8Am\x94\x46\x82\xC5"
@@ -30,30 +31,120 @@ constexpr Text match_after{
 
 // "不一致 [MISMATCH]: X のダイジェストと違います。壊れているか、別のファイルです",
 // after the expected digest and "  (期待値 [expected])".
-constexpr Text mismatch_before{"\x95s\x88\xEA\x92v [MISMATCH]: ", "不一致 [MISMATCH]: "};
+constexpr Text mismatch_before{"\x95s\x88\xEA\x92v\x01[MISMATCH]: ", "不一致\x01[MISMATCH]: "};
 constexpr Text mismatch_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81\x42"
     "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xE9\x82\xA9\x81\x41\x95\xCA\x82\xCC\x83t\x83@\x83\x43\x83\x8B"
     "\x82\xC5\x82\xB7",
     " のダイジェストと違います。壊れているか、別のファイルです"};
-constexpr Text expected_label{"  (\x8A\xFA\x91\xD2\x92l [expected])", "  (期待値 [expected])"};
+constexpr Text expected_label{"  (\x8A\xFA\x91\xD2\x92l\x01[expected])",
+                              "  (期待値\x01[expected])"};
 
-// "判定不能 [conflict]: X にこのファイルの異なるダイジェストが複数あります".
-constexpr Text conflict_before{"\x94\xBB\x92\xE8\x95s\x94\x5C [conflict]: ", "判定不能 [conflict]: "};
-constexpr Text conflict_after{
-    " \x82\xC9\x82\xB1\x82\xCC\x83t\x83@\x83\x43\x83\x8B\x82\xCC\x88\xD9\x82\xC8\x82\xE9\x83_\x83\x43"
-    "\x83W\x83\x46\x83X\x83g\x82\xAA\x95\xA1\x90\x94\x82\xA0\x82\xE8\x82\xDC\x82\xB7",
-    " にこのファイルの異なるダイジェストが複数あります"};
-
-// Where the expected digest came from, when not a checksum file.
+// Where the expected digest came from, when not a checksum list.
 constexpr Text from_argument{"\x88\xF8\x90\x94", "引数"};
 constexpr Text from_clipboard{"\x83N\x83\x8A\x83\x62\x83v\x83{\x81[\x83h", "クリップボード"};
 
-// Longest file name looked for, and the share of a checksum file read: a
-// list far longer than any real one ends there.
+// "にある"
+constexpr Text many_middle{" \x82\xC9\x82\xA0\x82\xE9 ", " にある "};
+// "件のダイジェストのどれとも違います。壊れているか、別のファイルです"
+constexpr Text many_after{
+    "\x01\x8C\x8F\x82\xCC\x83_"
+    "\x83\x43\x83W\x83\x46\x83X\x83g\x82\xCC\x82\xC7\x82\xEA\x82\xC6\x82\xE0\x88\xE1\x82\xA2\x82"
+    "\xDC\x82\xB7\x81\x42\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xE9\x82\xA9\x81\x41\x95\xCA\x82\xCC"
+    "\x83t\x83@\x83\x43\x83\x8B\x82\xC5\x82\xB7",
+    "\x01件のダイジェストのどれとも違います。壊れているか、別のファイルです"};
+// "違います [differs]:"
+constexpr Text differs_before{"\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x01[differs]: ",
+                              "違います\x01[differs]: "};
+// "のダイジェストと違います"
+constexpr Text differs_after{
+    " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7",
+    " のダイジェストと違います"};
+// "件のダイジェストのどれとも違います"
+constexpr Text differs_many_after{"\x01\x8C\x8F\x82\xCC\x83_"
+                                  "\x83\x43\x83W\x83\x46\x83X\x83g\x82\xCC\x82\xC7\x82\xEA\x82\xC6"
+                                  "\x82\xE0\x88\xE1\x82\xA2\x82\xDC\x82\xB7",
+                                  "\x01件のダイジェストのどれとも違います"};
+// "（アルゴリズムが書かれていない一覧です [algorithm not stated]）"
+constexpr Text reason_unstated{
+    "\x81i\x83\x41\x83\x8B\x83S\x83\x8A\x83Y\x83\x80\x82\xAA\x8F\x91\x82\xA9\x82\xEA\x82\xC4\x82"
+    "\xA2\x82\xC8\x82\xA2\x88\xEA\x97\x97\x82\xC5\x82\xB7 [algorithm\x01not\x01stated]\x81j",
+    "（アルゴリズムが書かれていない一覧です [algorithm\x01not\x01stated]）"};
+// "（最後まで読めなかった一覧です [list not read whole]）"
+constexpr Text reason_cut{
+    "\x81i\x8D\xC5\x8C\xE3\x82\xDC\x82\xC5\x93\xC7\x82\xDF\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x88\xEA"
+    "\x97\x97\x82\xC5\x82\xB7 [list\x01not\x01read\x01whole]\x81j",
+    "（最後まで読めなかった一覧です [list\x01not\x01read\x01whole]）"};
+// "（このファイルのものとは限りません [not tied to this file]）"
+constexpr Text reason_clipboard{
+    "\x81i\x82\xB1\x82\xCC\x83t\x83@"
+    "\x83\x43\x83\x8B\x82\xCC\x82\xE0\x82\xCC\x82\xC6\x82\xCD\x8C\xC0\x82\xE8\x82\xDC\x82\xB9\x82"
+    "\xF1 [not\x01tied\x01to\x01this\x01\x66ile]\x81j",
+    "（このファイルのものとは限りません [not\x01tied\x01to\x01this\x01"
+    "file]）"};
+// "引数は使いませんでした [argument not used]:"
+constexpr Text unused_before{"\x88\xF8\x90\x94\x82\xCD\x8Eg\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x82\xC5"
+                             "\x82\xB5\x82\xBD\x01[argument\x01not\x01used]: ",
+                             "引数は使いませんでした\x01[argument\x01not\x01used]: "};
+// "このプログラムのダイジェストの桁数ではありません [wrong length]"
+constexpr Text unused_length{"\x82\xB1\x82\xCC\x83v\x83\x8D\x83O\x83\x89\x83\x80\x82\xCC\x83_"
+                             "\x83\x43\x83W\x83\x46\x83X\x83g\x82\xCC\x8C\x85\x90\x94\x82\xC5\x82"
+                             "\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1 [wrong\x01length]",
+                             "このプログラムのダイジェストの桁数ではありません [wrong\x01length]"};
+// "別のアルゴリズムのダイジェストです [other algorithm]"
+constexpr Text unused_algorithm{
+    "\x95\xCA\x82\xCC\x83\x41\x83\x8B\x83S\x83\x8A\x83Y\x83\x80\x82\xCC\x83_"
+    "\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC5\x82\xB7 [other\x01\x61lgorithm]",
+    "別のアルゴリズムのダイジェストです [other\x01"
+    "algorithm]"};
+// "別のファイルの行です [another file's line]"
+constexpr Text unused_other_file{
+    "\x95\xCA\x82\xCC\x83t\x83@\x83\x43\x83\x8B\x82\xCC\x8Ds\x82\xC5\x82\xB7 "
+    "[another\x01\x66ile's\x01line]",
+    "別のファイルの行です [another\x01"
+    "file's\x01line]"};
+// "ダイジェストではありません [not a digest]"
+constexpr Text unused_none{
+    "\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1 "
+    "[not\x01\x61\x01\x64igest]",
+    "ダイジェストではありません [not\x01"
+    "a\x01"
+    "digest]"};
+// "このファイルの記載がありません。1 回に 1 つのファイルを計算します [no entry; one file per run]"
+constexpr Text unused_no_entry{
+    "\x82\xB1\x82\xCC\x83t\x83@"
+    "\x83\x43\x83\x8B\x82\xCC\x8BL\x8D\xDA\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42"
+    "\x31\x01\x89\xF1\x82\xC9\x01\x31\x01\x82\xC2\x82\xCC\x83t\x83@"
+    "\x83\x43\x83\x8B\x82\xF0\x8Cv\x8EZ\x82\xB5\x82\xDC\x82\xB7 "
+    "[no\x01\x65ntry;\x01one\x01\x66ile\x01per\x01run]",
+    "このファイルの記載がありません。1\x01回に\x01"
+    "1\x01つのファイルを計算します [no\x01"
+    "entry;\x01one\x01"
+    "file\x01per\x01run]"};
+// "個の引数は使いませんでした [arguments not used]: 1 回に 1 つのファイルを計算します。ファイルは 1
+// つずつドロップするか、右クリックメニューを使ってください（1 ファイルに 1 ウィンドウが開きます）
+// [one file per run]"
+constexpr Text extra_after{
+    "\x01\x8C\xC2\x82\xCC\x88\xF8\x90\x94\x82\xCD\x8Eg\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82"
+    "\xB5\x82\xBD [arguments\x01not\x01used]: "
+    "1\x01\x89\xF1\x82\xC9\x01\x31\x01\x82\xC2\x82\xCC\x83t\x83@"
+    "\x83\x43\x83\x8B\x82\xF0\x8Cv\x8EZ\x82\xB5\x82\xDC\x82\xB7\x81\x42\x83t\x83@"
+    "\x83\x43\x83\x8B\x82\xCD\x01\x31\x01\x82\xC2\x82\xB8\x82\xC2\x83h\x83\x8D\x83\x62\x83v\x82\xB7"
+    "\x82\xE9\x82\xA9\x81\x41\x89\x45\x83N\x83\x8A\x83\x62\x83N\x83\x81\x83j\x83\x85\x81["
+    "\x82\xF0\x8Eg\x82\xC1\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81i1\x01\x83t\x83@"
+    "\x83\x43\x83\x8B\x82\xC9\x01\x31\x01\x83\x45\x83\x42\x83\x93\x83h\x83\x45\x82\xAA\x8AJ\x82\xAB"
+    "\x82\xDC\x82\xB7\x81j [one\x01\x66ile\x01per\x01run]",
+    "\x01個の引数は使いませんでした [arguments\x01not\x01used]: 1\x01回に\x01"
+    "1\x01つのファイルを計算します。ファイルは\x01"
+    "1\x01つずつドロップするか、右クリックメニューを使ってください（1\x01ファイルに\x01"
+    "1\x01ウィンドウが開きます） [one\x01"
+    "file\x01per\x01run]"};
+
+// Longest file name looked for; the lists read, at most, and the size of a
+// list (a larger file is not one).
 constexpr std::size_t name_capacity = 1024;
-constexpr std::size_t list_capacity = std::size_t{1} << 20;
-unsigned char list[list_capacity];
+constexpr std::size_t max_lists = 64;
+constexpr std::uint64_t list_limit = std::uint64_t{16} << 20;
 
 #if defined(_WIN32)
 constexpr NameRule name_rule = NameRule::windows;
@@ -61,99 +152,315 @@ constexpr NameRule name_rule = NameRule::windows;
 constexpr NameRule name_rule = NameRule::exact;
 #endif
 
-// Looks in the checksum files beside the file, in order, for its entry;
-// the first file that has one decides, and its name goes into source[].
-Entry look_beside(const char* path, const char* algorithm, std::size_t digits, char* expected,
-                  char* source, std::size_t source_size)
-{
+// The lists found in the folder, newest first, and the programs' fixed
+// buffers for reading one.
+struct Candidate {
+    std::int64_t time;
+    ListName kind;
     char name[name_capacity];
-    const std::size_t name_length = platform_file_name(path, name, sizeof name);
-    if (name_length == 0) {
-        return Entry::none;
-    }
-    char lower[8]; // "sha256"
-    std::size_t i = 0;
-    for (; algorithm[i] != '\0' && i + 1 < sizeof lower; ++i) {
-        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(algorithm[i])));
-    }
-    lower[i] = '\0';
+};
+Candidate candidates[max_lists];
+unsigned char read_buffer[65536];
+ChecksumScan list_scan;
 
-    // The file's own checksum files first, then the lists of a folder.
-    const char* const forms[] = {"%s.%s", "%s.%ssum", "%sSUMS", "%sSUMS.txt", "%ssums.txt",
-                                 "%ssum.txt", "CHECKSUMS", "checksums.txt"};
-    for (std::size_t form = 0; form < std::size(forms); ++form) {
-        const bool own = form < 2;
-        const int written = own ? std::snprintf(source, source_size, forms[form], name, lower)
-                          : form < 4 ? std::snprintf(source, source_size, forms[form], algorithm)
-                                     : std::snprintf(source, source_size, forms[form], lower);
-        if (written < 0 || static_cast<std::size_t>(written) >= source_size) {
-            continue;
-        }
-        const long size = platform_read_beside(path, source, list, sizeof list);
-        if (size < 0) {
-            continue;
-        }
-        const Entry answer = checksum_find(list, static_cast<std::size_t>(size), algorithm, digits,
-                                           name, name_length, own, name_rule, expected);
-        if (answer != Entry::none) {
-            return answer;
-        }
+struct Listing {
+    const char *path;
+    const ChecksumTarget *target;
+    std::size_t count;
+};
+
+// Keeps a file of the folder that is a list, in order of time, newest
+// first; of more than max_lists the oldest are left out.
+void take_candidate(void *context, const char *name, std::size_t length)
+{
+    auto &listing = *static_cast<Listing *>(context);
+    const ListName kind = checksum_list_name(name, length, *listing.target);
+    if (kind.kind == ListKind::none || length >= name_capacity) {
+        return;
     }
-    return Entry::none;
+    const std::int64_t time = platform_list_time(listing.path, name);
+    if (time < 0) {
+        return;
+    }
+    std::size_t at = listing.count;
+    while (at > 0 && candidates[at - 1].time < time) {
+        --at;
+    }
+    if (at >= max_lists) {
+        return;
+    }
+    const std::size_t last = listing.count < max_lists ? listing.count : max_lists - 1;
+    for (std::size_t i = last; i > at; --i) {
+        candidates[i] = candidates[i - 1];
+    }
+    candidates[at].time = time;
+    candidates[at].kind = kind;
+    std::memcpy(candidates[at].name, name, length);
+    candidates[at].name[length] = '\0';
+    listing.count = last + 1;
 }
 
-// The verdict's text in one encoding (`sjis` picks it) into line[].
-void compose(char* line, std::size_t size, bool sjis, Entry answer, bool same, const char* expected,
-             const char* source)
+void feed_scan(void *context, const unsigned char *bytes, std::size_t count)
 {
-    const auto pick = [sjis](const Text& text) { return sjis ? text.sjis : text.utf8; };
-    if (answer == Entry::conflict) {
-        std::snprintf(line, size, "%s%s%s", pick(conflict_before), source, pick(conflict_after));
-    } else if (same) {
-        std::snprintf(line, size, "%s%s%s", pick(match_before), source, pick(match_after));
+    checksum_scan_feed(*static_cast<ChecksumScan *>(context), bytes, count);
+}
+
+// Reads one list (`name` beside `path`, or `path` itself) into a tally.
+// Returns whether it was read whole; false too when it was not read.
+bool read_list(const char *path, const char *name, const ChecksumTarget &target, ListName kind,
+               ChecksumTally &tally, bool &read)
+{
+    checksum_scan_start(list_scan, target, kind);
+    const int result = platform_read_list(path, name, list_limit, read_buffer, sizeof read_buffer,
+                                          feed_scan, &list_scan);
+    read = result >= 0;
+    checksum_scan_end(list_scan, result == 1);
+    checksum_tally_clear(tally);
+    if (read) {
+        checksum_tally_merge(tally, list_scan.tally, result == 1, 0);
+    }
+    return result == 1;
+}
+
+// A message in both encodings, built piece by piece.
+struct Message {
+    char utf8[2048];
+    char sjis[2048];
+};
+
+void append(char *text, std::size_t size, const char *piece)
+{
+    const std::size_t have = std::strlen(text);
+    std::snprintf(text + have, size - have, "%s", piece);
+}
+
+void add(Message &message, const Text &text)
+{
+    append(message.utf8, sizeof message.utf8, text.utf8);
+    append(message.sjis, sizeof message.sjis, text.sjis);
+}
+
+// A piece from outside (a list's name, an entry's path, a digest, a
+// count): control characters shown as '?', so no list can drive the
+// terminal.
+void add_plain(Message &message, const char *piece)
+{
+    char clean[name_capacity + 8];
+    std::size_t i = 0;
+    for (; piece[i] != '\0' && i + 1 < sizeof clean; ++i) {
+        const auto c = static_cast<unsigned char>(piece[i]);
+        clean[i] = c < 0x20 || c == 0x7F ? '?' : piece[i];
+    }
+    clean[i] = '\0';
+    add(message, Text{clean, clean});
+}
+
+// Lays the message out for the console's width and shows it.
+void show(const Message &message, Tone tone, bool after_report)
+{
+    const unsigned console = platform_stderr_columns();
+    // One column is kept free: a line that fills the last column would
+    // wrap on some consoles before its line end.
+    const unsigned columns = console > 1 ? console - 1 : 1;
+    static char utf8[sizeof message.utf8 * 2];
+    static char sjis[sizeof message.sjis * 2];
+    layout_wrap(message.utf8, false, columns, console, utf8, sizeof utf8);
+    layout_wrap(message.sjis, true, columns, console, sjis, sizeof sjis);
+    platform_console_verdict(utf8, sjis, tone, after_report);
+}
+
+// Where an answer came from.
+enum class Source { argument, argument_list, lists, clipboard };
+
+// Says what `tally` holds of the digest: a match, a mismatch, or, where
+// the digests are not tied to the file and this algorithm or a list was
+// not read whole, a difference in yellow.
+void show_tally(const ChecksumTally &tally, Source source, const char *argument_name,
+                bool after_report)
+{
+    Message message{};
+    const auto add_source = [&](std::size_t list, const char *path) {
+        if (source == Source::argument) {
+            add(message, from_argument);
+        } else if (source == Source::clipboard) {
+            add(message, from_clipboard);
+        } else {
+            add_plain(message, source == Source::lists ? verdict_list_name(list) : argument_name);
+            if (path != nullptr && path[0] != '\0') {
+                add_plain(message, " (");
+                add_plain(message, path);
+                add_plain(message, ")");
+            }
+        }
+    };
+    if (tally.matched) {
+        add(message, match_before);
+        add_source(tally.match_list, tally.match_path);
+        add(message, match_after);
+        show(message, Tone::match, after_report);
+        return;
+    }
+    const bool red = tally.stated && source != Source::clipboard;
+    if (tally.one_expected) {
+        add_plain(message, tally.expected);
+        add(message, expected_label);
+        add(message, Text{"\n", "\n"});
+    }
+    add(message, red ? mismatch_before : differs_before);
+    add_source(tally.expected_list, nullptr);
+    if (tally.one_expected) {
+        add(message, red ? mismatch_after : differs_after);
     } else {
-        // The expected digest first, under the one printed, then the verdict.
-        std::snprintf(line, size, "%s%s\n%s%s%s", expected, pick(expected_label), pick(mismatch_before),
-                      source, pick(mismatch_after));
+        char count[16];
+        std::snprintf(count, sizeof count, "%u", static_cast<unsigned>(tally.differing));
+        add(message, many_middle);
+        add_plain(message, count);
+        add(message, red ? many_after : differs_many_after);
+    }
+    if (!red) {
+        add(message, source == Source::clipboard ? reason_clipboard
+                     : tally.unstated            ? reason_unstated
+                                                 : reason_cut);
+    }
+    show(message, red ? Tone::mismatch : Tone::conflict, after_report);
+}
+
+// A tally of one digest given by the user or the clipboard.
+void tally_of_digest(ChecksumTally &tally, const ChecksumTarget &target, const char *expected)
+{
+    checksum_tally_clear(tally);
+    tally.rank = 2;
+    if (std::strcmp(expected, target.digest) == 0) {
+        tally.matched = true;
+    } else {
+        tally.differing = 1;
+        tally.one_expected = true;
+        std::snprintf(tally.expected, sizeof tally.expected, "%s", expected);
     }
 }
 
 } // namespace
 
-void verdict_show(const char* path, const char* argument, const char* algorithm, const char* digest)
+std::size_t verdict_lookup(const char *path, const ChecksumTarget &target, ChecksumTally &total)
+{
+    checksum_tally_clear(total);
+    Listing listing{path, &target, 0};
+    if (!platform_list_folder(path, take_candidate, &listing)) {
+        return 0;
+    }
+    ChecksumTally one{};
+    for (std::size_t i = 0; i < listing.count; ++i) {
+        bool read = false;
+        const bool whole =
+            read_list(path, candidates[i].name, target, candidates[i].kind, one, read);
+        if (read) {
+            checksum_tally_merge(total, one, whole, i);
+        }
+    }
+    return listing.count;
+}
+
+const char *verdict_list_name(std::size_t list)
+{
+    return list < max_lists ? candidates[list].name : "";
+}
+
+void verdict_show(const char *path, const char *argument, int unused, const char *algorithm,
+                  const char *digest)
 {
     // Only a person at a console sees a verdict; nothing else is looked up.
     if (path == nullptr || !platform_stderr_is_terminal()) {
         return;
     }
-    const std::size_t digits = std::strlen(digest);
+    const bool after_report = platform_stdout_is_terminal();
+    char name[name_capacity];
+    char legacy[name_capacity];
+    const std::size_t name_length = platform_file_name(path, name, sizeof name);
+    const std::size_t legacy_length = platform_legacy_name(path, legacy, sizeof legacy);
+    const ChecksumTarget target{algorithm,     std::strlen(digest),
+                                digest,        name,
+                                name_length,   legacy_length > 0 ? legacy : nullptr,
+                                legacy_length, name_rule};
+
+    static ChecksumTally tally;
     char expected[checksum_max_digits + 1];
-    char file_source[name_capacity + 16];
-    char clipboard[512];
-    const Text* named = nullptr; // the source, when it is not a file
-    Entry answer = Entry::none;
-    if (argument != nullptr && checksum_digest(argument, std::strlen(argument), digits, false, expected)) {
-        answer = Entry::found;
-        named = &from_argument;
-    } else {
-        answer = look_beside(path, algorithm, digits, expected, file_source, sizeof file_source);
-    }
-    if (answer == Entry::none) {
-        const std::size_t length = platform_clipboard_text(clipboard, sizeof clipboard);
-        if (length > 0 && checksum_digest(clipboard, length, digits, true, expected)) {
-            answer = Entry::found;
-            named = &from_clipboard;
+    const Text *unused_reason = nullptr;
+    bool decided = false;
+    if (argument != nullptr) {
+        // The argument decides alone: a digest, a line naming the file, a list.
+        const Argument kind =
+            checksum_argument(argument, std::strlen(argument), target, list_scan, expected);
+        if (kind == Argument::digest) {
+            tally_of_digest(tally, target, expected);
+            show_tally(tally, Source::argument, nullptr, after_report);
+            decided = true;
+        } else if (kind == Argument::none) {
+            char list_name[name_capacity];
+            const char *slash = std::strrchr(argument, '/');
+#if defined(_WIN32)
+            const char *backslash = std::strrchr(argument, '\\');
+            slash =
+                backslash != nullptr && (slash == nullptr || backslash > slash) ? backslash : slash;
+#endif
+            std::snprintf(list_name, sizeof list_name, "%s",
+                          slash != nullptr ? slash + 1 : argument);
+            ListName list = checksum_list_name(list_name, std::strlen(list_name), target);
+            if (list.kind == ListKind::none) {
+                list.kind = ListKind::list;
+            }
+            bool read = false;
+            const bool whole = read_list(argument, nullptr, target, list, tally, read);
+            if (read && tally.rank > 0) {
+                tally.stated = tally.stated && whole;
+                show_tally(tally, Source::argument_list, list_name, after_report);
+                decided = true;
+            } else {
+                // A regular file too large for a list is a file given to hash.
+                const bool file = read || platform_list_time(argument, list_name) >= 0;
+                unused_reason = file ? &unused_no_entry : &unused_none;
+            }
+        } else {
+            unused_reason = kind == Argument::wrong_length      ? &unused_length
+                            : kind == Argument::other_algorithm ? &unused_algorithm
+                                                                : &unused_other_file;
         }
     }
-    if (answer == Entry::none) {
-        return;
+    if (!decided) {
+        verdict_lookup(path, target, tally);
+        if (tally.rank > 0) {
+            show_tally(tally, Source::lists, nullptr, after_report);
+            decided = true;
+        }
+    }
+    if (!decided) {
+        char clipboard[2048];
+        const std::size_t length = platform_clipboard_text(clipboard, sizeof clipboard);
+        if (length > 0 &&
+            checksum_argument(clipboard, length, target, list_scan, expected) == Argument::digest) {
+            tally_of_digest(tally, target, expected);
+            show_tally(tally, Source::clipboard, nullptr, after_report);
+        }
     }
 
-    const bool same = answer == Entry::found && std::strcmp(expected, digest) == 0;
-    char utf8[name_capacity + 512];
-    char sjis[name_capacity + 512];
-    compose(utf8, sizeof utf8, false, answer, same, expected, named != nullptr ? named->utf8 : file_source);
-    compose(sjis, sizeof sjis, true, answer, same, expected, named != nullptr ? named->sjis : file_source);
-    const Tone tone = answer == Entry::conflict ? Tone::conflict : same ? Tone::match : Tone::mismatch;
-    platform_console_verdict(utf8, sjis, tone, platform_stdout_is_terminal());
+    // Arguments that were not used, and why.
+    // A file given as the second argument and more after it: files dropped
+    // together, counted in one line.
+    if (unused_reason == &unused_no_entry && unused > 0) {
+        unused_reason = nullptr;
+        ++unused;
+    }
+    if (unused_reason != nullptr) {
+        Message message{};
+        add(message, unused_before);
+        add(message, *unused_reason);
+        show(message, Tone::conflict, after_report);
+    }
+    if (unused > 0) {
+        Message message{};
+        char count[16];
+        std::snprintf(count, sizeof count, "%d", unused);
+        add_plain(message, count);
+        add(message, extra_after);
+        show(message, Tone::conflict, after_report);
+    }
 }

@@ -2,14 +2,28 @@
 // file is expected to have, shown on the console only.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
+#include "checksum.h"
+
 // When standard error is a terminal (a console on Windows), looks for the
 // digest the file at `path` is expected to have and says there whether
 // `digest` (lowercase hexadecimal, of `algorithm`: "SHA256", "SHA384" or
-// "SHA512") is that one. The expected digest comes from, first found:
-// `argument` (the program's second, or nullptr) when it is exactly one
-// digest; a checksum file in the file's folder that has an entry for it
-// (NAME.sha256, NAME.sha256sum, SHA256SUMS, SHA256SUMS.txt, sha256sums.txt,
-// sha256sum.txt, CHECKSUMS, checksums.txt, and the same for 384 and 512);
-// the clipboard, on Windows, when it holds exactly one digest. Finding none
-// shows nothing; nothing goes to standard output, and nothing can fail.
-void verdict_show(const char* path, const char* argument, const char* algorithm, const char* digest);
+// "SHA512") is that one. `argument` (the program's second, or nullptr), when
+// it is a digest, a checksum line naming the file or a checksum list with an
+// entry for it, decides alone; otherwise a line says why it was not used,
+// and the checksum lists beside the file decide (verdict_lookup), then, on
+// Windows, the clipboard. `unused`: arguments after the second, which one
+// line counts. Nothing goes to standard output, and nothing can fail.
+void verdict_show(const char *path, const char *argument, int unused, const char *algorithm,
+                  const char *digest);
+
+// The lists beside the file at `path` for `target`: its folder listed once,
+// the lists among its files (checksum_list_name), the 64 newest read,
+// newest first, each up to 16 MiB. Their entries go into `total`, the
+// lists numbered from 0, newest first. Returns how many were read.
+std::size_t verdict_lookup(const char *path, const ChecksumTarget &target, ChecksumTally &total);
+
+// The name of list number `list` of the last verdict_lookup.
+const char *verdict_list_name(std::size_t list);

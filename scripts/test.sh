@@ -35,7 +35,7 @@ cmake --preset fuzz
 cmake --build --preset fuzz
 cp tests/fuzz/corpus/* "$corpus"/
 build/fuzz/fuzz_engines -runs="$fuzz_runs" -seed=1 -max_len=20000 -print_final_stats=1 \
-  -artifact_prefix=build/fuzz/ "$corpus"
+  -dict=tests/fuzz/checksum.dict -artifact_prefix=build/fuzz/ "$corpus"
 
 cmake --preset threads
 cmake --build --preset threads

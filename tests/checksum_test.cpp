@@ -1,32 +1,25 @@
-// Checksum files, arguments and clipboard texts: what counts as the digest a
-// file is expected to have, and what is passed over.
+// Checksum lists, arguments and clipboard texts: each publisher's layout
+// read as it is written, which entry decides, and what is passed over;
+// and the verdict's layout on a console.
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstring>
+#include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "checksum.h"
+#include "layout.h"
 #include "support.h"
 
 namespace {
 
 const std::string d256 = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
 const std::string other = "60303ae22b998861bce3b28f33eec1be758a213c86c93c076dbe9f558c11c752";
-
-struct Found {
-    Entry entry;
-    std::string digest;
-};
-
-// The entry of SHA256 for `name` in `text`.
-Found find(const std::string& text, const std::string& name, bool bare = false,
-           NameRule rule = NameRule::exact)
-{
-    char expected[checksum_max_digits + 1] = "";
-    const Entry entry = checksum_find(reinterpret_cast<const unsigned char*>(text.data()), text.size(), "SHA256",
-                                      64, name.data(), name.size(), bare, rule, expected);
-    return {entry, entry == Entry::found ? expected : ""};
-}
+const std::string third = "fd61a03af4f77d870fc21e05e7e80678095c92d808cfb3b5c279ee04c74aca13";
+const std::string d512 = std::string(64, 'a') + std::string(64, '7');
 
 std::string upper(std::string text)
 {
@@ -36,107 +29,513 @@ std::string upper(std::string text)
     return text;
 }
 
-// UTF-16 LE with a byte order mark, from ASCII and one non-BMP character.
-std::string utf16(const std::string& ascii)
+std::string replace_all(std::string text, const std::string &from, const std::string &to)
 {
-    std::string out = "\xFF\xFE";
-    for (const char c : ascii) {
-        if (c == '@') {
-            out += std::string("\x3D\xD8\x00\xDE", 4); // U+1F600, as a surrogate pair
-        } else {
-            out += c;
-            out += '\0';
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// UTF-16 with a byte order mark, little- or big-endian, from UTF-8 text of
+// the Basic Multilingual Plane.
+std::string utf16(const std::string &text, bool big_endian = false)
+{
+    std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        unsigned point = c;
+        std::size_t count = 1;
+        if (c >= 0xE0) {
+            point = ((c & 0x0FU) << 12U) |
+                    ((static_cast<unsigned char>(text[i + 1]) & 0x3FU) << 6U) |
+                    (static_cast<unsigned char>(text[i + 2]) & 0x3FU);
+            count = 3;
+        } else if (c >= 0xC0) {
+            point = ((c & 0x1FU) << 6U) | (static_cast<unsigned char>(text[i + 1]) & 0x3FU);
+            count = 2;
         }
+        const char low = static_cast<char>(point & 0xFFU);
+        const char high = static_cast<char>(point >> 8U);
+        out += big_endian ? std::string{high, low} : std::string{low, high};
+        i += count;
     }
     return out;
 }
 
+// The verdict a tally gives: no entry, a match, red or yellow.
+enum class Says { none, match, red, yellow };
+
+Says says(const ChecksumTally &tally)
+{
+    return tally.rank == 0 ? Says::none
+           : tally.matched ? Says::match
+           : tally.stated  ? Says::red
+                           : Says::yellow;
+}
+
+struct File {
+    File(std::string name_, std::string digest_, std::string algorithm_ = "SHA256",
+         std::string legacy_ = "", NameRule rule_ = NameRule::exact)
+        : name(std::move(name_)), digest(std::move(digest_)), algorithm(std::move(algorithm_)),
+          legacy(std::move(legacy_)), rule(rule_)
+    {
+    }
+    std::string name;
+    std::string digest; // printed
+    std::string algorithm;
+    std::string legacy;
+    NameRule rule;
+};
+
+// Reads `text` as the list `list_name` for the file, in pieces of `piece`
+// bytes; `whole`: the text is the list's whole text.
+ChecksumTally read(const std::string &list_name, const std::string &text, const File &file,
+                   std::size_t piece = 7, bool whole = true)
+{
+    const ChecksumTarget target{
+        file.algorithm.c_str(), file.digest.size(),
+        file.digest.c_str(),    file.name.data(),
+        file.name.size(),       file.legacy.empty() ? nullptr : file.legacy.data(),
+        file.legacy.size(),     file.rule};
+    ListName kind = checksum_list_name(list_name.data(), list_name.size(), target);
+    EXPECT_NE(kind.kind, ListKind::none) << list_name << " is not taken for a list";
+    static ChecksumScan scan;
+    checksum_scan_start(scan, target, kind);
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        const std::string part = text.substr(at, piece);
+        checksum_scan_feed(scan, reinterpret_cast<const unsigned char *>(part.data()), part.size());
+    }
+    checksum_scan_end(scan, whole);
+    return scan.tally;
+}
+
+// One publisher's list: its name, its text with @ for the file's digest
+// (% in upper case), the file, what a changed copy gets, the algorithm and
+// the encoding.
+struct Layout {
+    const char *publisher;
+    std::string list;
+    std::string text;
+    std::string file;
+    Says changed;
+    std::string algorithm = "SHA256";
+    int encoding = 0; // 0 as written, 1 UTF-16 LE, 2 UTF-16 BE (with @ and % in place)
+};
+
+const std::string clear_signed_start = "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n";
+const std::string signature = "-----BEGIN PGP SIGNATURE-----\n\niQIzBAEBCAAdFiEEo3T+" +
+                              other.substr(0, 40) + "\n=Ab1c\n-----END PGP SIGNATURE-----\n";
+
+std::string gpg_groups(const std::string &digest, const std::string &name)
+{
+    // gpg --print-md: upper-case groups of 8, wrapped under the first.
+    std::string text = name + ":";
+    const std::string indent(name.size() + 1, ' ');
+    for (std::size_t i = 0; i < digest.size(); i += 8) {
+        text += (i > 0 && i % 48 == 0 ? "\n" + indent : "") + " " + upper(digest.substr(i, 8));
+    }
+    return text + "\n";
+}
+
+const std::string firefox = "Firefox Setup 128.0.exe";
+
+const Layout layouts[] = {
+    {"Debian", "SHA256SUMS",
+     other + "  debian-edu-12.5.0-amd64-netinst.iso\n@  debian-12.5.0-amd64-netinst.iso\n",
+     "debian-12.5.0-amd64-netinst.iso", Says::red},
+    {"Debian SHA-512", "SHA512SUMS", d512 + "  debian-edu.iso\n@  debian.iso\n", "debian.iso",
+     Says::red, "SHA512"},
+    {"Ubuntu, VirtualBox", "SHA256SUMS",
+     "@ *ubuntu-24.04-desktop-amd64.iso\n" + other + " *ubuntu-24.04-live-server-amd64.iso\n",
+     "ubuntu-24.04-desktop-amd64.iso", Says::red},
+    {"Arch", "sha256sums.txt",
+     "@  archlinux-2024.07.01-x86_64.iso\n" + other + "  archlinux-bootstrap-x86_64.tar.zst\n",
+     "archlinux-2024.07.01-x86_64.iso", Says::red},
+    {"Mint", "sha256sum.txt",
+     other + " *linuxmint-22-mate-64bit.iso\n@ *linuxmint-22-cinnamon-64bit.iso\n",
+     "linuxmint-22-cinnamon-64bit.iso", Says::red},
+    {"Alpine, Rust (own file)", "alpine-standard-3.20.1-x86_64.iso.sha256",
+     "@  alpine-standard-3.20.1-x86_64.iso\n", "alpine-standard-3.20.1-x86_64.iso", Says::red},
+    {"openSUSE (bare)", "openSUSE-Leap-15.6-DVD-x86_64-Media.iso.sha256", "@\n",
+     "openSUSE-Leap-15.6-DVD-x86_64-Media.iso", Says::red},
+    {"goreleaser", "checksums.txt",
+     other + "  tool_1.0_linux_amd64.tar.gz\n@  tool_1.0_windows_amd64.zip\n",
+     "tool_1.0_windows_amd64.zip", Says::yellow},
+    {"Get-FileHash .Hash", "a.zip.sha256", "%\r\n", "a.zip", Says::red, "SHA256", 1},
+    {"Fedora", "Fedora-Workstation-40-1.14-x86_64-CHECKSUM",
+     clear_signed_start +
+         "# Fedora-Workstation-Live-x86_64-40-1.14.iso: 2295853056 bytes\n"
+         "SHA256 (Fedora-Workstation-Live-x86_64-40-1.14.iso) = @\n" +
+         signature,
+     "Fedora-Workstation-Live-x86_64-40-1.14.iso", Says::red},
+    {"Rocky", "CHECKSUM",
+     "# Rocky-9.4-x86_64-minimal.iso: 1862270976 bytes\nSHA256 (Rocky-9.4-x86_64-minimal.iso) = @\n"
+     "# Rocky-9.4-x86_64-dvd.iso: 10468982784 bytes\nSHA256 (Rocky-9.4-x86_64-dvd.iso) = " +
+         other + "\n",
+     "Rocky-9.4-x86_64-minimal.iso", Says::red},
+    {"AlmaLinux own", "AlmaLinux-9.4-x86_64-boot.iso.CHECKSUM",
+     clear_signed_start +
+         "# AlmaLinux-9.4-x86_64-boot.iso: 1017118720 bytes\nSHA256 "
+         "(AlmaLinux-9.4-x86_64-boot.iso) = @\n" +
+         signature,
+     "AlmaLinux-9.4-x86_64-boot.iso", Says::red},
+    {"FreeBSD", "CHECKSUM.SHA256-FreeBSD-14.1-RELEASE-amd64",
+     "SHA256 (FreeBSD-14.1-RELEASE-amd64-bootonly.iso) = " + other +
+         "\nSHA256 (FreeBSD-14.1-RELEASE-amd64-disc1.iso) = @\n",
+     "FreeBSD-14.1-RELEASE-amd64-disc1.iso", Says::red},
+    {"FreeBSD SHA-512", "CHECKSUM.SHA512-FreeBSD-14.1-RELEASE-amd64",
+     "SHA512 (FreeBSD-14.1-RELEASE-amd64-disc1.iso) = @\n", "FreeBSD-14.1-RELEASE-amd64-disc1.iso",
+     Says::red, "SHA512"},
+    {"OpenBSD", "SHA256", "SHA256 (INSTALL.amd64) = " + other + "\nSHA256 (install75.img) = @\n",
+     "install75.img", Says::red},
+    {"Node.js", "SHASUMS256.txt",
+     other + "  node-v20.15.0-x64.msi\n@  win-x64/node.exe\n" + third + "  win-x86/node.exe\n",
+     "node.exe", Says::red},
+    {"HashiCorp", "terraform_1.9.2_SHA256SUMS",
+     other + "  terraform_1.9.2_linux_amd64.zip\n@  terraform_1.9.2_windows_amd64.zip\n",
+     "terraform_1.9.2_windows_amd64.zip", Says::red},
+    {"goreleaser default", "gh_2.52.0_checksums.txt",
+     "@  gh_2.52.0_windows_amd64.msi\n" + other + "  gh_2.52.0_macOS_arm64.zip\n",
+     "gh_2.52.0_windows_amd64.msi", Says::yellow},
+    {"VeraCrypt", "veracrypt-1.26.7-sha256sum.txt",
+     other + "  veracrypt-1.26.7-setup.dmg\n@  VeraCrypt Setup 1.26.7.exe\n",
+     "VeraCrypt Setup 1.26.7.exe", Says::red},
+    {"KeePassXC", "KeePassXC-2.7.9-Win64.msi.DIGEST", "@  KeePassXC-2.7.9-Win64.msi\n",
+     "KeePassXC-2.7.9-Win64.msi", Says::yellow},
+    {"Apache Kafka", "kafka_2.13-3.7.0.tgz.sha512", gpg_groups(d512, "kafka_2.13-3.7.0.tgz"),
+     "kafka_2.13-3.7.0.tgz", Says::red, "SHA512"},
+    {"Wireshark", "SIGNATURES-4.2.5.txt",
+     clear_signed_start +
+         "Wireshark-4.2.5-x64.exe: 86220144 bytes\nSHA256(Wireshark-4.2.5-x64.exe)=@\n"
+         "SHA1(Wireshark-4.2.5-x64.exe)=" +
+         other.substr(0, 40) +
+         "\n\nWireshark-4.2.5-arm64.exe: 1 bytes\n"
+         "SHA256(Wireshark-4.2.5-arm64.exe)=" +
+         other + "\n" + signature,
+     "Wireshark-4.2.5-x64.exe", Says::red},
+    {"OpenSSL SHA2-256", "SHA256SUMS", "SHA2-256(a.iso)= @\n", "a.iso", Says::red},
+    {"PowerShell table", "setup.exe.sha256",
+     "\r\nAlgorithm       Hash                                                                   "
+     "Path\r\n"
+     "---------       ----                                                                   "
+     "----\r\n"
+     "SHA256          %       C:\\Users\\me\\Downloads\\setup.exe\r\n\r\n\r\n",
+     "setup.exe", Says::red, "SHA256", 1},
+    {"PowerShell table, cut path", "setup.exe.sha256",
+     "Algorithm Hash Path\r\n--------- ---- ----\r\nSHA256    % C:\\Users\\me\\Downloads\\Very "
+     "long f...\r\n",
+     "setup.exe", Says::red, "SHA256", 1},
+    {"PowerShell list (Deno)", "deno-x86_64-pc-windows-msvc.zip.sha256sum",
+     "\r\n\r\nAlgorithm : SHA256\r\nHash      : %\r\nPath      : "
+     "D:\\a\\deno\\deno\\target\\release\\deno-"
+     "x86_64-pc-windows-msvc.zip\r\n\r\n\r\n",
+     "deno-x86_64-pc-windows-msvc.zip", Says::red, "SHA256", 1},
+    {"UTF-16 BE", "SHA256SUMS", "@  a.iso\r\n", "a.iso", Says::red, "SHA256", 2},
+    {"Firefox", "SHA256SUMS (1)",
+     other + "  win32/en-US/" + firefox + "\n@  win64/en-US/" + firefox + "\n" + third +
+         "  win64/de/" + firefox + "\n",
+     firefox, Says::red},
+};
+
 } // namespace
 
-TEST(Checksum, ReadsEveryLineFormat)
+// Every publisher's layout, with other entries beside the file's: the
+// intact file matches, a changed copy is red where the list ties the
+// digest to the file and this algorithm, yellow where it does not.
+TEST(Checksum, EveryPublisherLayout)
 {
-    // coreutils text and binary lines, BSD's reversed one, BSD tags, any case.
-    for (const std::string& line : {d256 + "  a.iso\n", d256 + " *a.iso\n", d256 + " a.iso\n",
-                                    "SHA256 (a.iso) = " + d256 + "\n", upper(d256) + "  a.iso"}) {
-        const Found found = find("# a list\n" + other + "  b.iso\n" + line, "a.iso");
-        EXPECT_EQ(found.entry, Entry::found) << line;
-        EXPECT_EQ(found.digest, d256) << line;
+    for (const Layout &layout : layouts) {
+        const std::size_t digits = layout.algorithm == "SHA512" ? 128 : 64;
+        const std::string digest = digits == 128 ? d512 : d256;
+        std::string changed = digest;
+        changed[7] = changed[7] == '1' ? '2' : '1';
+        const std::string text =
+            replace_all(replace_all(layout.text, "@", digest), "%", upper(digest));
+        const std::string list_text =
+            layout.encoding == 0 ? text : utf16(text, layout.encoding == 2);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, list_text.size()}) {
+            const ChecksumTally intact =
+                read(layout.list, list_text, {layout.file, digest, layout.algorithm}, piece);
+            EXPECT_EQ(says(intact), Says::match) << layout.publisher << ", pieces of " << piece;
+            const ChecksumTally changed_copy =
+                read(layout.list, list_text, {layout.file, changed, layout.algorithm}, piece);
+            EXPECT_EQ(says(changed_copy), layout.changed)
+                << layout.publisher << ", pieces of " << piece;
+            if (changed_copy.one_expected) {
+                EXPECT_EQ(changed_copy.expected, digest) << layout.publisher;
+            }
+        }
     }
-    // Only the last component of a path in the list counts.
-    EXPECT_EQ(find(d256 + "  ./dist/a.iso\n", "a.iso").digest, d256);
-    EXPECT_EQ(find("SHA256 (dir/a (1).iso) = " + d256, "a (1).iso").digest, d256);
-    // coreutils' escaped names: a backslash and a line end in the name.
-    EXPECT_EQ(find("\\" + d256 + "  a\\\\b\\nc\n", "a\\b\nc").digest, d256);
-    EXPECT_EQ(find("\\" + d256 + "  a\\qb\n", "a\\qb").entry, Entry::none);
-    // A bare digest counts only in a file's own checksum file.
-    EXPECT_EQ(find("  " + d256 + " \r\n", "a.iso", true).digest, d256);
-    EXPECT_EQ(find(d256 + "\n", "a.iso", false).entry, Entry::none);
 }
 
-TEST(Checksum, PassesOverOtherFilesAlgorithmsAndLengths)
+// Which entry decides: the name itself outranks a path in a folder; any
+// entry of the highest rank that equals the digest matches; a match in a
+// folder names its path.
+TEST(Checksum, TheNameItselfOutranksFolders)
 {
-    const std::string d512(128, 'a');
-    for (const std::string& text :
-         {d256 + "  b.iso\n", d256 + "  A.ISO\n", d256 + "  xa.iso\n", "SHA512 (a.iso) = " + d256 + "\n",
-          "SHA256 (a.iso) = " + d512 + "\n", d512 + "  a.iso\n", d256.substr(1) + "  a.iso\n",
-          d256 + "\ta.iso\n", d256 + "  a.iso/\n", d256 + "  \n", "SHA256 (a.iso) = " + d256 + " x\n"}) {
-        EXPECT_EQ(find(text, "a.iso").entry, Entry::none) << text;
+    const File file{"a.iso", d256};
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  a.iso\n" + other + "  old/a.iso\n", file)),
+              Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", other + "  ./a.iso\n" + d256 + "  old/a.iso\n", file)),
+              Says::red);
+    EXPECT_EQ(says(read("SHA256SUMS", other + "  a.iso\n" + d256 + "  a.iso\n", file)),
+              Says::match);
+    const ChecksumTally firefox_tally =
+        read("SHA256SUMS",
+             other + "  win64/de/" + firefox + "\n" + d256 + "  win64/en-US/" + firefox + "\n",
+             {firefox, d256});
+    EXPECT_EQ(std::string(firefox_tally.match_path), "win64/en-US/" + firefox);
+    const ChecksumTally two =
+        read("SHA256SUMS", other + "  x/a.iso\n" + third + "  y/a.iso\n", {"a.iso", d256});
+    EXPECT_EQ(says(two), Says::red);
+    EXPECT_EQ(two.differing, 2U);
+    EXPECT_FALSE(two.one_expected);
+
+    // Over several lists: a stale list beside the new one (a browser's
+    // copy) does not decide; the first list merged with a match is named.
+    ChecksumTally total{};
+    checksum_tally_clear(total);
+    checksum_tally_merge(total, read("sha256sums (1).txt", d256 + "  a.iso\n", file), true, 0);
+    checksum_tally_merge(total, read("sha256sums.txt", other + "  a.iso\n", file), true, 1);
+    checksum_tally_merge(total, read("SHA256SUMS", d256 + "  a.iso\n", file), true, 2);
+    EXPECT_EQ(says(total), Says::match);
+    EXPECT_EQ(total.match_list, 0U);
+    // A list not read whole, or one that does not state its algorithm,
+    // never makes a difference red.
+    for (const bool whole : {true, false}) {
+        ChecksumTally mixed{};
+        checksum_tally_clear(mixed);
+        checksum_tally_merge(mixed, read("SHA256SUMS", other + "  a.iso\n", file), whole, 0);
+        checksum_tally_merge(mixed, read("checksums.txt", third + "  a.iso\n", file), true, 1);
+        EXPECT_EQ(says(mixed), Says::yellow);
+        EXPECT_TRUE(mixed.unstated);
     }
+}
+
+// The cases that once gave a false alarm give none on an intact file.
+TEST(Checksum, NoFalseAlarm)
+{
+    const File file{"file.iso", d256};
+    // A list that names no algorithm, holding another algorithm's digests
+    // of the same length (BLAKE2, SHA-3): yellow at most.
+    EXPECT_EQ(says(read("checksums.txt", other + "  file.iso\n", file)), Says::yellow);
+    EXPECT_EQ(says(read("CHECKSUMS", other + "  file.iso\n", file)), Says::yellow);
+    // Tags of other algorithms are no entries.
+    EXPECT_EQ(
+        says(read("CHECKSUMS",
+                  "SHA3-256 (file.iso) = " + other + "\nBLAKE2s-256 (file.iso) = " + other + "\n",
+                  file)),
+        Says::none);
+    // A line cut where reading stopped is passed over.
+    const std::string cut = d256 + "  file.iso\n" + other + "  z/file.iso";
+    EXPECT_EQ(says(read("SHA256SUMS", cut, file, 3, false)), Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", other + "  z/file.iso", file, 3, false)), Says::none);
+    // ... and a list cut anywhere gives no red.
+    EXPECT_EQ(says(read("SHA256SUMS", other + "  file.iso\n" + third, file, 3, false)), Says::red);
+    ChecksumTally total{};
+    checksum_tally_clear(total);
+    checksum_tally_merge(total, read("SHA256SUMS", other + "  file.iso\n" + third, file, 3, false),
+                         false, 0);
+    EXPECT_EQ(says(total), Says::yellow);
+}
+
+// Lines of other files, algorithms, lengths and forms are passed over; a
+// name is compared whole, under the platform's rule.
+TEST(Checksum, PassesOverWhatIsNotAnEntry)
+{
+    const File file{"a.iso", d256};
+    for (const std::string &text :
+         {d256 + "  b.iso\n", d256 + "  A.ISO\n", d256 + "  xa.iso\n", d256 + "  x/xa.iso\n",
+          "SHA512 (a.iso) = " + d256 + "\n", "SHA256 (a.iso) = " + d512 + "\n", d512 + "  a.iso\n",
+          d256.substr(1) + "  a.iso\n", d256 + "  a.iso/\n", d256 + "\n",
+          "SHA256 (a.iso) = " + d256 + " x\n", "\\" + d256 + "  a\\qb\n",
+          std::string("\0", 1) + d256 + "  a.iso", d256 + "  a.iso" + std::string("\0", 1),
+          "a.iso: " + upper(d256.substr(8)) + "\n", std::string("\xFF\xFE\x41"),
+          std::string(5000, ' ') + d256 + "  a.iso\n",
+          clear_signed_start + "x\n-----BEGIN PGP SIGNATURE-----\n" + d256 +
+              "  a.iso\n-----END PGP SIGNATURE-----\n"}) {
+        EXPECT_EQ(says(read("SHA256SUMS", text, file)), Says::none) << text;
+    }
+    // Forms that are entries: a tab, escapes, dash-escaped clear-signed text.
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "\ta.iso\n", file)), Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", "\\" + d256 + "  a\\\\b\\nc\n", {"a\\b\nc", d256})),
+              Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", clear_signed_start + "- " + d256 + "  -a.iso\n" + signature,
+                        {"-a.iso", d256})),
+              Says::match);
+    EXPECT_EQ(says(read("a.iso.sha256", d256 + "  -\n", file)), Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  -\n", file)), Says::none);
     // Windows compares ASCII letters without case and takes '\' between folders.
-    EXPECT_EQ(find(d256 + "  C:\\Downloads\\A.ISO\n", "a.iso", false, NameRule::windows).digest, d256);
-    EXPECT_EQ(find(d256 + "  C:\\Downloads\\a.iso\n", "a.iso").entry, Entry::none);
-}
-
-TEST(Checksum, ReadsByteOrderMarksAndLineEnds)
-{
-    EXPECT_EQ(find("\xEF\xBB\xBF" + d256 + "  a.iso\r\n" + other + "  b.iso\r\n", "a.iso").digest, d256);
-    EXPECT_EQ(find("\xEF\xBB\xBF" + d256, "a.iso", true).digest, d256);
-    // PowerShell's ">": UTF-16 LE, a name outside the BMP, CR LF.
-    const std::string text = utf16(other + "  b.iso\r\n" + d256 + "  @.iso\r\n");
-    EXPECT_EQ(find(text, "\xF0\x9F\x98\x80.iso").digest, d256);
-    EXPECT_EQ(find(text + "x", "\xF0\x9F\x98\x80.iso").digest, d256) << "an odd last byte";
-    // Big-endian UTF-16 is not read: no verdict rather than a wrong one.
-    std::string big_endian = "\xFE\xFF";
-    for (const char c : d256 + "  a.iso") {
-        big_endian += '\0';
-        big_endian += c;
-    }
-    EXPECT_EQ(find(big_endian, "a.iso").entry, Entry::none);
-}
-
-TEST(Checksum, EntriesThatDisagreeAreAConflict)
-{
-    EXPECT_EQ(find(d256 + "  a.iso\n" + d256 + "  old/a.iso\n", "a.iso").entry, Entry::found);
-    EXPECT_EQ(find(d256 + "  a.iso\n" + other + "  old/a.iso\n", "a.iso").entry, Entry::conflict);
-    EXPECT_EQ(find("SHA256 (a.iso) = " + d256 + "\n" + upper(other) + " *a.iso", "a.iso").entry, Entry::conflict);
-}
-
-TEST(Checksum, GarbageGivesNoEntry)
-{
-    // Random bytes with NULs, an overlong line holding an entry, no line end.
+    const File windows{"a.iso", d256, "SHA256", "", NameRule::windows};
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  C:\\Downloads\\A.ISO\n", windows)), Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  C:\\Downloads\\a.iso\n", file)), Says::none);
+    // Random bytes end calmly, and a line after them still counts.
     const auto noise = random_bytes(1 << 16, 21);
     const std::string garbage(noise.begin(), noise.end());
-    EXPECT_EQ(find(garbage, "a.iso").entry, Entry::none);
-    EXPECT_EQ(find(std::string(5000, ' ') + d256 + "  a.iso\n", "a.iso").entry, Entry::none);
-    EXPECT_EQ(find(garbage + "\n" + d256 + "  a.iso", "a.iso").digest, d256);
-    EXPECT_EQ(find(std::string("\0", 1) + d256 + "  a.iso", "a.iso").entry, Entry::none);
-    EXPECT_EQ(find(d256 + "  a.iso" + std::string("\0", 1), "a.iso").entry, Entry::none);
-    EXPECT_EQ(find("\xFF\xFE\x41", "a.iso").entry, Entry::none);
-    EXPECT_EQ(find("", "a.iso").entry, Entry::none);
-    EXPECT_EQ(find(d256 + "  a.iso\n", "").entry, Entry::none);
+    EXPECT_NE(says(read("SHA256SUMS", garbage, file)), Says::red);
+    EXPECT_EQ(says(read("SHA256SUMS", garbage + "\n" + d256 + "  a.iso", file, 4096)), Says::match);
 }
 
-TEST(Checksum, DigestAloneFromAnArgumentOrTheClipboard)
+// A list in the legacy character set (Shift-JIS from Japanese Windows'
+// Set-Content) is compared with the name in that set; UTF-8 lines with the
+// UTF-8 name.
+TEST(Checksum, LegacyCharacterSet)
 {
-    char out[checksum_max_digits + 1];
-    const auto digest = [&](const std::string& text, bool anywhere) {
-        return checksum_digest(text.data(), text.size(), 64, anywhere, out) ? std::string(out) : "";
+    const std::string utf8 = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.bin"; // 日本語.bin
+    const std::string sjis = "\x93\xFA\x96\x7B\x8C\xEA.bin";
+    const std::string table = "\x95\x5C.bin"; // 表.bin: a second byte that is '\'
+    const File file{utf8, d256, "SHA256", sjis};
+    EXPECT_EQ(says(read("SHA256SUMS", other + "  b.bin\r\n" + d256 + "  " + sjis + "\r\n", file)),
+              Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  " + utf8 + "\n", file)), Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  " + sjis + "\n", {utf8, d256})), Says::none);
+    const File windows{"x.bin", d256, "SHA256", "x.bin", NameRule::windows};
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  " + table + "\n",
+                        {"\xE8\xA1\xA8.bin", d256, "SHA256", table, NameRule::windows})),
+              Says::match);
+    EXPECT_EQ(says(read("SHA256SUMS", d256 + "  \x95" + "\\x.bin\n", windows)), Says::none);
+}
+
+// Which files of a folder are lists, for which file and algorithm.
+TEST(Checksum, ListNames)
+{
+    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
+                                nullptr,  0,  NameRule::exact};
+    const auto kind = [&](const std::string &name) {
+        const ListName list = checksum_list_name(name.data(), name.size(), target);
+        return list.kind == ListKind::none
+                   ? std::string("none")
+                   : std::string(list.kind == ListKind::own ? "own" : "list") +
+                         (list.stated ? "+" : "");
     };
-    EXPECT_EQ(digest(" \t" + upper(d256) + "\r\n", false), d256);
-    EXPECT_EQ(digest(d256.substr(0, 32) + "\r\n" + d256.substr(32), true), d256);
-    for (const std::string& text : {d256.substr(0, 32) + " " + d256.substr(32), d256 + "0", d256.substr(1),
-                                    d256 + " x", std::string(64, 'g'), std::string(), std::string(" ")}) {
-        EXPECT_EQ(digest(text, false), "") << text;
+    struct Case {
+        const char *name;
+        const char *kind;
+    };
+    for (const Case &c :
+         std::initializer_list<Case>{{"SHA256SUMS", "list+"},
+                                     {"SHA256SUMS (1)", "list+"},
+                                     {"sha256sums (2).txt", "list+"},
+                                     {"SHA256SUMS(1)", "list+"},
+                                     {"SHA256SUMS.txt", "list+"},
+                                     {"sha256sum.txt", "list+"},
+                                     {"SHASUMS256.txt", "list+"},
+                                     {"SHA256", "list+"},
+                                     {"terraform_1.9.2_SHA256SUMS", "list+"},
+                                     {"CHECKSUM.SHA256-FreeBSD-14.1-RELEASE-amd64", "list+"},
+                                     {"veracrypt-1.26.7-sha256sum.txt", "list+"},
+                                     {"checksums.txt", "list"},
+                                     {"CHECKSUMS", "list"},
+                                     {"CHECKSUM", "list"},
+                                     {"gh_2.52.0_checksums.txt", "list"},
+                                     {"Fedora-Workstation-40-1.14-x86_64-CHECKSUM", "list"},
+                                     {"SIGNATURES-4.2.5.txt", "list"},
+                                     {"a.iso.sha256", "own+"},
+                                     {"a.iso.sha256sum", "own+"},
+                                     {"a.iso (1).sha256", "own+"},
+                                     {"a.iso.DIGEST", "own"},
+                                     {"a.iso.CHECKSUM", "own"},
+                                     {"b.iso.sha256", "none"},
+                                     {"b.iso.DIGEST", "none"},
+                                     {"b.iso.CHECKSUM", "none"},
+                                     {"SHA256SUMS.asc", "none"},
+                                     {"SHA256SUMS.sig", "none"},
+                                     {"SHA256SUMS.gpg", "none"},
+                                     {"sha256sums.txt.asc", "none"},
+                                     {"SHA512SUMS", "none"},
+                                     {"CHECKSUM.SHA512-FreeBSD", "none"},
+                                     {"a.iso.sha512", "none"},
+                                     {"sha3-256sums.txt", "none"},
+                                     {"b2sums.txt", "none"},
+                                     {"MD5SUMS", "none"},
+                                     {"a.iso", "none"},
+                                     {"readme.txt", "none"},
+                                     {"sharp.txt", "none"}}) {
+        EXPECT_EQ(kind(c.name), c.kind) << c.name;
     }
-    EXPECT_EQ(digest(d256 + d256, true), "");
+}
+
+// The second argument and the clipboard: a digest in any of the forms
+// people paste, or why it is not one.
+TEST(Checksum, ArgumentForms)
+{
+    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
+                                nullptr,  0,  NameRule::exact};
+    static ChecksumScan scan;
+    const auto argument = [&](const std::string &text, std::string &digest) {
+        char expected[checksum_max_digits + 1] = "";
+        const Argument kind = checksum_argument(text.data(), text.size(), target, scan, expected);
+        digest = kind == Argument::digest ? expected : "";
+        return kind;
+    };
+    std::string digest;
+    for (const std::string &text :
+         {" " + upper(other) + "\r\n", other.substr(0, 32) + " " + other.substr(32),
+          "sha256:" + other, "SHA256: " + other, "SHA-256 " + upper(other), other + "  a.iso\n",
+          other + " *dist/a.iso", "SHA256 (a.iso) = " + other,
+          other.substr(0, 32) + "\r\n" + other.substr(32) + "\r\n"}) {
+        EXPECT_EQ(argument(text, digest), Argument::digest) << text;
+        EXPECT_EQ(digest, other) << text;
+    }
+    struct Case {
+        std::string text;
+        Argument kind;
+    };
+    for (const Case &c :
+         {Case{other.substr(1), Argument::wrong_length}, Case{d512, Argument::wrong_length},
+          Case{other + "0", Argument::wrong_length},
+          Case{"sha512:" + other, Argument::other_algorithm},
+          Case{"SHA1: " + other.substr(0, 40), Argument::other_algorithm},
+          Case{other + "  b.iso", Argument::other_file},
+          Case{"SHA256 (b.iso) = " + other, Argument::other_file},
+          Case{"SHA256SUMS", Argument::none}, Case{"b.iso", Argument::none},
+          Case{"", Argument::none}, Case{std::string(64, 'g'), Argument::none}}) {
+        EXPECT_EQ(argument(c.text, digest), c.kind) << c.text;
+    }
+}
+
+// On an 80-column console no label or word is cut in two; a digest stays
+// whole for the console to wrap.
+TEST(Layout, BreaksOnlyBetweenWords)
+{
+    const std::string d128 = d512;
+    const std::string text = d256 + "  (期待値\x01[expected])\n不一致\x01[MISMATCH]: SHA256SUMS "
+                                    "のダイジェストと違います。壊れているか、別のファイルです";
+    char out[1024];
+    ASSERT_TRUE(layout_wrap(text.c_str(), false, 79, 80, out, sizeof out));
+    const std::string laid(out);
+    // Every line fits, and only spaces became line ends.
+    std::size_t start = 0;
+    for (std::size_t end = laid.find('\n'); start < laid.size(); end = laid.find('\n', start)) {
+        end = end == std::string::npos ? laid.size() : end;
+        EXPECT_LE(layout_width(laid.data() + start, end - start, false), 79U)
+            << laid.substr(start, end - start);
+        start = end + 1;
+    }
+    EXPECT_NE(laid.find("(期待値 [expected])"), std::string::npos) << laid;
+    const auto words = [](const std::string &t) {
+        return replace_all(replace_all(replace_all(t, "\x01", ""), " ", ""), "\n", "");
+    };
+    EXPECT_EQ(words(laid), words(text)) << laid;
+    EXPECT_EQ(laid.find('\x01'), std::string::npos);
+    EXPECT_EQ(layout_width("期待値 [x]", std::strlen("期待値 [x]"), false), 10U);
+    EXPECT_EQ(layout_width("\x8A\xFA\x91\xD2\x92l", 6, true), 6U);
+
+    // A digest wider than the line stays whole; the label after it goes
+    // where the console's wrap leaves room, or to the next line.
+    ASSERT_TRUE(
+        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 79, 80, out, sizeof out));
+    EXPECT_EQ(std::string(out), d128 + "  (期待値 [expected])");
+    ASSERT_TRUE(
+        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 66, 67, out, sizeof out));
+    EXPECT_EQ(std::string(out), d128 + "\n(期待値 [expected])");
+    // Breaks after "、" and before "[" where no space is.
+    ASSERT_TRUE(layout_wrap("ああああ、いいいい[x]", false, 10, 11, out, sizeof out));
+    EXPECT_EQ(std::string(out), "ああああ、\nいいいい\n[x]");
+    ASSERT_TRUE(
+        layout_wrap("\x82\xA0\x82\xA0\x81\x41\x82\xA2\x82\xA2", true, 6, 7, out, sizeof out));
+    EXPECT_EQ(std::string(out), "\x82\xA0\x82\xA0\x81\x41\n\x82\xA2\x82\xA2");
+    EXPECT_FALSE(layout_wrap(text.c_str(), false, 79, 80, out, 20));
+    EXPECT_LT(std::strlen(out), 20U);
 }

@@ -52,6 +52,25 @@ TEST_F(Locales, MessageAndUnitFollowTheCharacterSet)
     const Outcome verdict = run({HASH256_PATH, path, oracle_hex("SHA256", "", 0)},
                                 {"LOCPATH=" + dir->path, "LC_ALL=ja_JP.SHIFT_JIS"}, nullptr, Streams::stderr_terminal);
     EXPECT_NE(verdict.err.find("\x95s\x88\xEA\x92v [MISMATCH]"), std::string::npos) << verdict.err;
+    // A list written in Shift-JIS (Japanese Windows' ANSI code page) names
+    // 日本語.bin: read in the locale's character set, whether the file's
+    // own name is in UTF-8 or in Shift-JIS.
+    const std::string sjis_name = "\x93\xFA\x96\x7B\x8C\xEA.bin";
+    for (const std::string &name : {std::string("日本語.bin"), sjis_name}) {
+        const TempDir folder;
+        const std::string file = folder.write(name, random_bytes(40, 11));
+        const std::string list = oracle_hex("SHA256", "", 0) + "  " + sjis_name + "\r\n";
+        folder.write("SHA256SUMS", std::vector<unsigned char>(list.begin(), list.end()));
+        const Outcome shown = run({HASH256_PATH, file},
+                                  {"LOCPATH=" + dir->path, "LC_ALL=ja_JP.SHIFT_JIS", "TERM=dumb"},
+                                  nullptr, Streams::stderr_terminal);
+        EXPECT_NE(shown.err.find("\x95s\x88\xEA\x92v [MISMATCH]"), std::string::npos) << shown.err;
+        const std::string empty = folder.write(name, {});
+        const Outcome same = run({HASH256_PATH, empty},
+                                 {"LOCPATH=" + dir->path, "LC_ALL=ja_JP.SHIFT_JIS", "TERM=dumb"},
+                                 nullptr, Streams::stderr_terminal);
+        EXPECT_NE(same.err.find("\x88\xEA\x92v [match]"), std::string::npos) << same.err;
+    }
     const Outcome missing_file = run({HASH256_PATH, missing}, {"LANG=C.UTF-8"});
     EXPECT_EQ(missing_file.status, 1);
     EXPECT_EQ(missing_file.out, failure(message_utf8));

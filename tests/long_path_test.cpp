@@ -28,3 +28,24 @@ TEST(LongPath, ExtendedFormOfEachKindOfPath)
     EXPECT_EQ(extended("C:\\abc", 11), "\\\\?\\C:\\abc");
     EXPECT_EQ(extended("C:\\abc", 10), "(none)");
 }
+
+// The lists beside a file: their paths take the extended form once the
+// plain one would pass MAX_PATH.
+TEST(LongPath, ListBesideTheFile)
+{
+    char out[600];
+    EXPECT_TRUE(platform_sibling_path("C:\\dl\\a.iso", "SHA256SUMS", out, sizeof out, 260));
+    EXPECT_EQ(std::string(out), "C:\\dl\\SHA256SUMS");
+    EXPECT_TRUE(platform_sibling_path("C:\\dl\\a.iso", static_cast<const char *>(nullptr), out,
+                                      sizeof out, 260));
+    EXPECT_EQ(std::string(out), "C:\\dl\\a.iso");
+    const std::string folder = "C:\\" + std::string(250, 'd') + "\\";
+    EXPECT_TRUE(
+        platform_sibling_path((folder + "a.iso").c_str(), "SHA256SUMS", out, sizeof out, 260));
+    EXPECT_EQ(std::string(out), "\\\\?\\" + folder + "SHA256SUMS");
+    EXPECT_TRUE(platform_sibling_path(("\\\\srv\\share\\" + std::string(250, 'd') + "\\a").c_str(),
+                                      "*", out, sizeof out, 260));
+    EXPECT_EQ(std::string(out), "\\\\?\\UNC\\srv\\share\\" + std::string(250, 'd') + "\\*");
+    EXPECT_FALSE(platform_sibling_path("a.iso", "x", out, sizeof out, 260));
+    EXPECT_FALSE(platform_sibling_path((folder + "a.iso").c_str(), "SHA256SUMS", out, 262, 260));
+}

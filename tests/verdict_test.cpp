@@ -3,10 +3,14 @@
 // answers for lists that cannot give one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <ctime>
+#include <vector>
 #include <fstream>
 #include <string>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,14 +122,93 @@ TEST(Verdict, OddListsGiveAPlainAnswer)
     EXPECT_EQ(quiet.out, plain);
     EXPECT_EQ(quiet.err, "");
 
+    // A list that does not state its algorithm: a difference is yellow.
     std::string other = digest;
     other[0] = other[0] == 'a' ? 'b' : 'a';
-    const std::string twice = digest + "  a.bin\n" + other + "  old/a.bin\n";
-    dir.write("sha256sums.txt", std::vector<unsigned char>(twice.begin(), twice.end()));
-    const Outcome conflict = run({HASH256_PATH, path}, {"LANG=C.UTF-8", "TERM=xterm"}, nullptr, Streams::stderr_terminal);
-    EXPECT_EQ(conflict.status, 0);
-    EXPECT_EQ(conflict.out, plain);
-    EXPECT_NE(conflict.err.find("sha256sums.txt"), std::string::npos) << conflict.err;
-    EXPECT_EQ(conflict.err.find("一致"), std::string::npos) << conflict.err;
-    EXPECT_NE(conflict.err.find("\x1b[33m"), std::string::npos) << conflict.err;
+    const std::string line = other + "  a.bin\n";
+    dir.write("checksums.txt", std::vector<unsigned char>(line.begin(), line.end()));
+    const Outcome differs = run({HASH256_PATH, path}, {"LANG=C.UTF-8", "TERM=xterm"}, nullptr,
+                                Streams::stderr_terminal);
+    EXPECT_EQ(differs.status, 0);
+    EXPECT_EQ(differs.out, plain);
+    EXPECT_NE(differs.err.find("checksums.txt"), std::string::npos) << differs.err;
+    EXPECT_EQ(differs.err.find("一致"), std::string::npos) << differs.err;
+    EXPECT_NE(differs.err.find("\x1b[33m"), std::string::npos) << differs.err;
+}
+
+namespace
+{
+
+// Standard error of a terminal run as one line: the terminal's CR LF and
+// the layout's line breaks become spaces.
+std::string unwrapped(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+std::vector<unsigned char> bytes_of(const std::string &text)
+{
+    return {text.begin(), text.end()};
+}
+
+} // namespace
+
+// Arguments that are not used are named in yellow, and change neither
+// standard output nor the status; the lists then decide. A stale list
+// beside a browser's newer copy does not decide.
+TEST(Verdict, UnusedArgumentsAndStaleLists)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(700, 25);
+    const std::string path = dir.write("file.iso", bytes);
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    std::string old_digest = digest;
+    old_digest[3] = old_digest[3] == 'f' ? 'e' : 'f';
+    const std::string stale = dir.write("sha256sums.txt", bytes_of(old_digest + "  file.iso\n"));
+    const timespec yesterday[2] = {{time(nullptr) - 86400, 0}, {time(nullptr) - 86400, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), yesterday, 0), 0);
+    dir.write("sha256sums (1).txt", bytes_of(digest + "  file.iso\n"));
+    const std::string other_file = dir.write("other.iso", random_bytes(10, 26));
+    const std::string big_file = dir.write("big.iso", {});
+    ASSERT_EQ(truncate(big_file.c_str(), off_t{17} << 20), 0); // too large for a list
+    const std::string plain = run({HASH256_PATH, path}).out;
+    const std::vector<std::string> env = {"LANG=C.UTF-8", "TERM=dumb"};
+
+    struct Case {
+        std::vector<std::string> extra;
+        std::string says; // besides the list's match
+    };
+    for (const Case &c :
+         {Case{{}, ""},
+          Case{{digest.substr(1)}, "[argument not used]: このプログラムのダイジェストの桁数"},
+          Case{{"sha512:" + digest}, "別のアルゴリズム"},
+          Case{{"file.iso"}, "ダイジェストではありません"},
+          Case{{other_file, dir.path + "/x", "y"}, "3 個の引数は使いませんでした"},
+          Case{{digest, "y", "z"}, "2 個の引数は使いませんでした"}}) {
+        std::vector<std::string> args = {HASH256_PATH, path};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        const Outcome shown = run(args, env, nullptr, Streams::stderr_terminal);
+        const std::string err = unwrapped(shown.err);
+        EXPECT_EQ(shown.status, 0) << err;
+        EXPECT_EQ(shown.out, plain) << err;
+        EXPECT_NE(err.find(c.extra.empty() || c.extra[0] != digest
+                               ? "一致 [match]: sha256sums (1).txt"
+                               : "一致 [match]: 引数"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(err.find("不一致"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_EQ(run(args).out, plain); // and nothing on standard error
+    }
+    // A digest the user gives decides alone, and a list given by its path.
+    std::vector<std::string> args = {HASH256_PATH, path, "SHA256: " + old_digest};
+    EXPECT_NE(unwrapped(run(args, env, nullptr, Streams::stderr_terminal).err)
+                  .find("不一致 [MISMATCH]: 引数"),
+              std::string::npos);
+    args[2] = stale;
+    EXPECT_NE(unwrapped(run(args, env, nullptr, Streams::stderr_terminal).err)
+                  .find("不一致 [MISMATCH]: sha256sums.txt"),
+              std::string::npos);
 }

@@ -113,12 +113,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
                "SHA-512 driver");
     }
 
-    // As a checksum file: a digest found is one of the asked length.
-    char expected[checksum_max_digits + 1];
-    const NameRule rule = (stale & 2) != 0 ? NameRule::windows : NameRule::exact;
-    if (checksum_find(data, length, "SHA256", 64, "a.iso", 5, (stale & 1) != 0, rule, expected) == Entry::found) {
-        expect(std::strlen(expected) == 64 && std::strspn(expected, "0123456789abcdef") == 64, "checksum");
+    // As a checksum list (own or not, in two pieces), an argument and a
+    // file name: a digest found is one of the asked length.
+    static ChecksumScan scan;
+    const ChecksumTarget target{"SHA256",
+                                64,
+                                "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08",
+                                "a.iso",
+                                5,
+                                "\x93\xFA.iso",
+                                6,
+                                (stale & 2) != 0 ? NameRule::windows : NameRule::exact};
+    const ListName list{(stale & 1) != 0 ? ListKind::own : ListKind::list, (stale & 4) != 0};
+    checksum_scan_start(scan, target, list);
+    checksum_scan_feed(scan, data, length / 2);
+    checksum_scan_feed(scan, data + length / 2, length - length / 2);
+    checksum_scan_end(scan, (stale & 8) != 0);
+    if (scan.tally.differing > 0) {
+        expect(std::strlen(scan.tally.expected) == 64 &&
+                   std::strspn(scan.tally.expected, "0123456789abcdef") == 64,
+               "checksum");
     }
+    char expected[checksum_max_digits + 1];
+    if (checksum_argument(reinterpret_cast<const char *>(data), length, target, scan, expected) ==
+        Argument::digest) {
+        expect(std::strlen(expected) == 64 && std::strspn(expected, "0123456789abcdef") == 64,
+               "argument");
+    }
+    checksum_list_name(reinterpret_cast<const char *>(data), length, target);
 
     std::uint32_t want256[8], got256[8];
     oracle("SHA256", data, length, want256, 8);

@@ -282,12 +282,15 @@ check_programs() { # folder wine
   sum=$(sha256sum file.bin | cut -d' ' -f1)
   run hash256 file.bin
   local plain=$out
-  on_console() { # expected-text: runs hash256 on file.bin with a console for standard error
-    console=$(script -qec "$wine $exe_dir/hash256.exe file.bin </dev/null >$work/out" /dev/null 2>&1 |
-      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g')
+  on_console() { # expected-text [arguments...]: runs $program (hash256) on $verdict_file (file.bin) with a console
+    local text=$1                 # for standard error; the output must be as without one
+    shift
+    console=$(env "${wine_env[@]}" script -qec "$wine $exe_dir/${program:-hash256}.exe '${verdict_file:-file.bin}' $* </dev/null >$work/out" \
+      /dev/null 2>&1 | sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r' | tr '\n' ' ')
     out=$(od -An -v -tx1 "$work/out" | tr -d ' \n')
-    [[ "$console" == *"$1"* && "$out" == "$plain" ]] && pass || fail "verdict $1: $console / $out"
+    [[ "$console" == *"$text"* && "$out" == "${expect_out:-$plain}" ]] && pass || fail "verdict $text: $console / $out"
   }
+  local wine_env=()
   printf '%s  other.bin\r\n%s *file.bin\r\n' "$sum" "$sum" >SHA256SUMS
   on_console "一致 [match]: SHA256SUMS"
   # Colour, unless NO_COLOR is set.
@@ -299,9 +302,39 @@ check_programs() { # folder wine
   printf '%s *FILE.BIN\n' "${sum/?/0}" >SHA256SUMS
   [[ ${sum:0:1} == 0 ]] && printf '%s *FILE.BIN\n' "${sum/?/1}" >SHA256SUMS
   on_console "不一致 [MISMATCH]: SHA256SUMS"
+  # Files dropped together: the first one's report, one line for the others.
+  head -c 10 ../random >other.bin && cp other.bin third.bin
+  on_console "2 個の引数は使いませんでした" other.bin third.bin
   rm SHA256SUMS
+  # PowerShell 5.1's "Get-FileHash file.bin > file.bin.sha256": UTF-16 LE.
+  { printf '\xff\xfe'; printf '\r\nAlgorithm       Hash        Path\r\n---------       ----        ----\r\nSHA256          %s        C:\\Users\\me\\Downloads\\file.bin\r\n\r\n' \
+    "${sum^^}" | iconv -f UTF-8 -t UTF-16LE; } >file.bin.sha256
+  on_console "一致 [match]: file.bin.sha256"
+  rm file.bin.sha256
+  # A list in the ANSI code page (Shift-JIS on Japanese Windows).
+  cp file.bin 日本語.bin
+  printf '%s  other.bin\r\n%s  日本語.bin\r\n' "$sum" "$sum" | iconv -f UTF-8 -t CP932 >sha256sums.txt
+  wine_env=(LOCPATH="$locales" LC_ALL=ja_JP.UTF-8)
+  verdict_file=日本語.bin expect_out=$(run hash256 日本語.bin && echo "$out") on_console "一致 [match]: sha256sums.txt"
+  wine_env=()
+  rm sha256sums.txt 日本語.bin
+  # Beside a file whose path is longer than 260 characters.
+  cd "$data" || return
+  printf '%s  file.bin\n' "$(sha256sum "$deep/file.bin" | cut -d' ' -f1)" >"$deep/SHA256SUMS"
+  verdict_file="${deep//\//\\}\\file.bin" expect_out=$(run hash256 "${deep//\//\\}\\file.bin" && echo "$out") \
+    on_console "一致 [match]: SHA256SUMS"
+  cd verdict || return
+  # The clipboard, for every program: a SHA-512 digest; one that differs is
+  # yellow, since nobody tied it to this file.
   "$wine64" "$work/set_clipboard.exe" " ${sum^^}"$'\r\n' && on_console "一致 [match]: クリップボード" ||
     fail "the clipboard could not be set"
+  "$wine64" "$work/set_clipboard.exe" "${sum/?/0}" && [[ ${sum:0:1} != 0 ]] &&
+    on_console "違います [differs]: クリップボード"
+  local sum512
+  sum512=$(sha512sum file.bin | cut -d' ' -f1)
+  run hash512 file.bin
+  "$wine64" "$work/set_clipboard.exe" "sha512:$sum512" &&
+    program=hash512 expect_out=$out on_console "一致 [match]: クリップボード"
   "$wine64" "$work/set_clipboard.exe" "-"
   cd "$data" || return
 
