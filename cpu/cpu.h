@@ -12,11 +12,11 @@
 #include <sys/auxv.h>
 #endif
 
-enum class x86_feature { ssse3, sse41, sha, avx2, bmi2, avx512vl };
+enum class X86Feature { ssse3, sse41, sha, avx2, bmi2, avx512vl };
 
 // True when the CPU has `feature` and, for vector extensions, the system
 // saves the registers they use (XCR0), so the instructions may run.
-inline bool x86_has(x86_feature feature)
+inline bool x86_has(X86Feature feature)
 {
 #if defined(__x86_64__) || defined(__i386__)
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -36,17 +36,17 @@ inline bool x86_has(x86_feature feature)
         ebx = 0;
     }
     switch (feature) {
-    case x86_feature::ssse3:
+    case X86Feature::ssse3:
         return ssse3;
-    case x86_feature::sse41:
+    case X86Feature::sse41:
         return sse41;
-    case x86_feature::sha:
+    case X86Feature::sha:
         return sse41 && (ebx & bit_SHA) != 0;
-    case x86_feature::avx2:
+    case X86Feature::avx2:
         return ymm_saved && (ebx & bit_AVX2) != 0;
-    case x86_feature::bmi2:
+    case X86Feature::bmi2:
         return (ebx & bit_BMI2) != 0;
-    case x86_feature::avx512vl:
+    case X86Feature::avx512vl:
         return zmm_saved && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512VL) != 0;
     }
     return false;
@@ -56,16 +56,16 @@ inline bool x86_has(x86_feature feature)
 #endif
 }
 
-enum class arm_feature { sha2, sha512 };
+enum class ArmFeature { sha2, sha512 };
 
 // True when the CPU has `feature` and the system lets programs use it (the
 // kernel's hardware capabilities, on Linux). False on other processors.
-inline bool arm_has(arm_feature feature)
+inline bool arm_has(ArmFeature feature)
 {
 #if defined(__aarch64__) && defined(__linux__)
     // HWCAP_SHA2 and HWCAP_SHA512 of the arm64 Linux ABI.
     const unsigned long capabilities = getauxval(AT_HWCAP);
-    return (capabilities & (feature == arm_feature::sha2 ? 1UL << 6 : 1UL << 21)) != 0;
+    return (capabilities & (feature == ArmFeature::sha2 ? 1UL << 6 : 1UL << 21)) != 0;
 #else
     (void)feature;
     return false;

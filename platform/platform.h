@@ -61,6 +61,9 @@ void platform_write_text(const char* sjis, const char* utf8);
 bool platform_stderr_is_terminal();
 bool platform_stdout_is_terminal();
 
+// Whether the system's file names ignore ASCII case (Windows).
+bool platform_names_ignore_case();
+
 // The last component of `path`, the file's own name, into name[0..size-1]
 // with a NUL: in UTF-8 on Windows (from the wide-character argument); on
 // Linux as given, or converted to UTF-8 from the locale's character set

@@ -459,6 +459,11 @@ bool platform_stdout_is_terminal()
     return isatty(STDOUT_FILENO) != 0;
 }
 
+bool platform_names_ignore_case()
+{
+    return false;
+}
+
 std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 {
     const char* slash = std::strrchr(path, '/');

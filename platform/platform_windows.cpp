@@ -26,11 +26,11 @@ extern "C" {
 int _dowildcard = -1; // NOLINT: the name and the global are the runtime's interface
 
 // msvcrt's wide-character counterpart of the start-up code's argument list.
-struct msvcrt_startup_info {
+struct MsvcrtStartupInfo {
     int new_mode;
 };
 int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildcards,
-                   msvcrt_startup_info* info); // NOLINT: msvcrt's name
+                   MsvcrtStartupInfo* info); // NOLINT: msvcrt's name
 }
 
 namespace {
@@ -45,7 +45,7 @@ wchar_t** wide_arguments(int& count)
 {
     wchar_t** argv = nullptr;
     wchar_t** env = nullptr;
-    msvcrt_startup_info info{0};
+    MsvcrtStartupInfo info{0};
     count = 0;
     if (__wgetmainargs(&count, &argv, &env, _dowildcard != 0 ? 1 : 0, &info) != 0) {
         return nullptr;
@@ -418,6 +418,11 @@ bool platform_stdout_is_terminal()
 {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+bool platform_names_ignore_case()
+{
+    return true;
 }
 
 std::size_t platform_file_name(const char* path, char* name, std::size_t size)

@@ -24,7 +24,7 @@ int main(int argc, char* argv[])
                                                      - static_cast<std::uint32_t>(start));
         report_digest(path, state, 6);
         report_seconds(ticks);
-        report_verdict(path, expected, unused, state, 6);
+        report_verdict(path, expected, unused, "SHA384", state, 6);
     }
     return report_close(result);
 }

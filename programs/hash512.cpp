@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
         report_file_error();
     } else {
         report_digest(path, state, 8);
-        report_verdict(path, expected, unused, state, 8);
+        report_verdict(path, expected, unused, "SHA512", state, 8);
     }
     return report_close(result);
 }

@@ -46,24 +46,24 @@ void report_digest(const char* path, const std::uint32_t* words, unsigned count)
     }
 }
 
-void report_verdict(const char *path, const char *argument, int unused, const std::uint64_t *words,
-                    unsigned count)
+void report_verdict(const char* path, const char* argument, int unused, const char* algorithm,
+                    const std::uint64_t* words, unsigned count)
 {
     char digest[129];
     for (unsigned i = 0; i < count && i < 8; ++i) {
         std::snprintf(digest + std::size_t{16} * i, 17, "%016llx", static_cast<unsigned long long>(words[i]));
     }
-    verdict_show(path, argument, unused, count == 6 ? "SHA384" : "SHA512", digest);
+    verdict_show(path, argument, unused, algorithm, digest);
 }
 
-void report_verdict(const char *path, const char *argument, int unused, const std::uint32_t *words,
-                    unsigned count)
+void report_verdict(const char* path, const char* argument, int unused, const char* algorithm,
+                    const std::uint32_t* words, unsigned count)
 {
     char digest[65];
     for (unsigned i = 0; i < count && i < 8; ++i) {
         std::snprintf(digest + std::size_t{8} * i, 9, "%08x", static_cast<unsigned>(words[i]));
     }
-    verdict_show(path, argument, unused, "SHA256", digest);
+    verdict_show(path, argument, unused, algorithm, digest);
 }
 
 void report_seconds(std::int32_t ticks)

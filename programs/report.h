@@ -16,13 +16,14 @@ void report_digest(const char* path, const std::uint32_t* words, unsigned count)
 void report_seconds(std::int32_t ticks);
 
 // After a report: when standard error is a console, says there whether the
-// digest in `words` (the first `count`) is the one the file is expected to
-// have (verdict.h); `argument` is the program's second, or nullptr, and
-// `unused` counts the arguments after it.
-void report_verdict(const char *path, const char *argument, int unused, const std::uint64_t *words,
-                    unsigned count);
-void report_verdict(const char *path, const char *argument, int unused, const std::uint32_t *words,
-                    unsigned count);
+// `algorithm` digest ("SHA512", "SHA384", "SHA256") in `words` (the first
+// `count`) is the one the file is expected to have (verdict.h); `argument`
+// is the program's second, or nullptr, and `unused` counts the arguments
+// after it.
+void report_verdict(const char* path, const char* argument, int unused, const char* algorithm,
+                    const std::uint64_t* words, unsigned count);
+void report_verdict(const char* path, const char* argument, int unused, const char* algorithm,
+                    const std::uint32_t* words, unsigned count);
 
 // Writes the file error message, which stands in place of the whole report.
 void report_file_error();

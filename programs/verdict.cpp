@@ -146,12 +146,6 @@ constexpr std::size_t name_capacity = 1024;
 constexpr std::size_t max_lists = 64;
 constexpr std::uint64_t list_limit = std::uint64_t{16} << 20;
 
-#if defined(_WIN32)
-constexpr NameRule name_rule = NameRule::windows;
-#else
-constexpr NameRule name_rule = NameRule::exact;
-#endif
-
 // The lists found in the folder, newest first, and the programs' fixed
 // buffers for reading one.
 struct Candidate {
@@ -380,7 +374,8 @@ void verdict_show(const char *path, const char *argument, int unused, const char
     const ChecksumTarget target{algorithm,     std::strlen(digest),
                                 digest,        name,
                                 name_length,   legacy_length > 0 ? legacy : nullptr,
-                                legacy_length, name_rule};
+                                legacy_length,
+                                platform_names_ignore_case() ? NameRule::windows : NameRule::exact};
 
     static ChecksumTally tally;
     char expected[checksum_max_digits + 1];
@@ -395,15 +390,8 @@ void verdict_show(const char *path, const char *argument, int unused, const char
             show_tally(tally, Source::argument, nullptr, after_report);
             decided = true;
         } else if (kind == Argument::none) {
-            char list_name[name_capacity];
-            const char *slash = std::strrchr(argument, '/');
-#if defined(_WIN32)
-            const char *backslash = std::strrchr(argument, '\\');
-            slash =
-                backslash != nullptr && (slash == nullptr || backslash > slash) ? backslash : slash;
-#endif
-            std::snprintf(list_name, sizeof list_name, "%s",
-                          slash != nullptr ? slash + 1 : argument);
+            char list_name[name_capacity] = "";
+            platform_file_name(argument, list_name, sizeof list_name);
             ListName list = checksum_list_name(list_name, std::strlen(list_name), target);
             if (list.kind == ListKind::none) {
                 list.kind = ListKind::list;

@@ -34,7 +34,7 @@ void format_bytes(char* text, std::size_t size, double bytes)
 // that it never wraps and a carriage return always gets back to its start.
 // The handlers that erase the line when a signal ends the program stand,
 // covering the wider of the two lines, before its first character goes out.
-void write_over(progress_line& progress, const char* line)
+void write_over(ProgressLine& progress, const char* line)
 {
     const unsigned room = platform_stderr_columns() - 1;
     unsigned length = static_cast<unsigned>(std::strlen(line));
@@ -50,7 +50,7 @@ void write_over(progress_line& progress, const char* line)
 
 } // namespace
 
-void progress_start(progress_line& progress, std::FILE* file)
+void progress_start(ProgressLine& progress, std::FILE* file)
 {
     progress.shown_length = 0;
     progress.start_ms = platform_clock_ms();
@@ -64,7 +64,7 @@ void progress_start(progress_line& progress, std::FILE* file)
     progress.size = platform_file_size(file);
 }
 
-void progress_show(progress_line& progress, std::uint64_t done)
+void progress_show(ProgressLine& progress, std::uint64_t done)
 {
     progress.next_look = done + look_every;
     const std::int32_t now = platform_clock_ms();
@@ -113,7 +113,7 @@ void progress_show(progress_line& progress, std::uint64_t done)
     write_over(progress, line);
 }
 
-void progress_end(progress_line& progress)
+void progress_end(ProgressLine& progress)
 {
     if (progress.shown_length == 0) {
         return;

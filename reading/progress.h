@@ -8,7 +8,7 @@
 #include <cstdio>
 
 // One driver call's progress, on the driver's stack.
-struct progress_line {
+struct ProgressLine {
     std::uint64_t next_look; // byte total at which to look at the clock again
     std::int64_t size;       // bytes in the file, or -1 when not known
     std::int32_t start_ms;   // platform_clock_ms() when the reading began
@@ -19,14 +19,14 @@ struct progress_line {
 // Starts the progress of reading `file` (just opened): shown only when
 // standard error is a terminal; the percentage only when the file's size is
 // known (a regular file).
-void progress_start(progress_line& progress, std::FILE* file);
+void progress_start(ProgressLine& progress, std::FILE* file);
 
 // Shows the line for `done` bytes, when it is due.
-void progress_show(progress_line& progress, std::uint64_t done);
+void progress_show(ProgressLine& progress, std::uint64_t done);
 
 // Called after every read with the byte total so far. Costs one comparison:
 // the clock is looked at once a MiB, and only on a terminal.
-inline void progress_update(progress_line& progress, std::uint64_t done)
+inline void progress_update(ProgressLine& progress, std::uint64_t done)
 {
     if (done >= progress.next_look) {
         progress_show(progress, done);
@@ -34,4 +34,4 @@ inline void progress_update(progress_line& progress, std::uint64_t done)
 }
 
 // Erases the line, if one was shown. Call before the driver returns.
-void progress_end(progress_line& progress);
+void progress_end(ProgressLine& progress);

@@ -44,7 +44,7 @@ std::uint64_t read_blocks(std::FILE* file, std::size_t block,
                                    void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
                                    Word state[8], unsigned char* tail)
 {
-    progress_line progress{};
+    ProgressLine progress{};
     progress_start(progress, file);
     reader_start(file);
     std::uint64_t total = 0;

@@ -5,14 +5,14 @@
 
 namespace {
 
-constexpr SHA256_kernel portable{"portable", SHA256_blocks_portable, SHA256_portable_usable};
+constexpr Sha256Kernel portable{"portable", SHA256_blocks_portable, SHA256_portable_usable};
 
 // Set before main runs and never changed.
-const SHA256_kernel& chosen = cpu_pick_kernel<std::uint32_t>(SHA256_kernels, portable);
+const Sha256Kernel& chosen = cpu_pick_kernel<std::uint32_t>(SHA256_kernels, portable);
 
 } // namespace
 
-const SHA256_kernel& SHA256_kernel_for_cpu()
+const Sha256Kernel& SHA256_kernel_for_cpu()
 {
     return chosen;
 }

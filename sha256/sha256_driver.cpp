@@ -11,7 +11,7 @@
 #include "reader.h"
 #include "stream.h"
 
-int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint32_t state[8])
+int SHA256_digest_with(const Sha256Kernel& kernel, const char* path, std::uint32_t state[8])
 {
     // The initial value goes in first, so a failed open leaves it there.
     for (unsigned i = 0; i < 8; ++i) {

@@ -11,7 +11,7 @@
 
 #include "cpu.h"
 
-struct SHA256_kernel {
+struct Sha256Kernel {
     const char* name;
     void (*blocks)(std::uint32_t state[8], const unsigned char* data, std::size_t count);
     bool (*usable)(); // whether this CPU and system can run it
@@ -30,12 +30,12 @@ bool SHA256_shani_usable();
 #if defined(__aarch64__)
 // The ARMv8 SHA-256 instructions (sha256_armv8.cpp).
 void SHA256_blocks_armv8(std::uint32_t state[8], const unsigned char* data, std::size_t count);
-inline bool SHA256_armv8_usable() { return arm_has(arm_feature::sha2); }
+inline bool SHA256_armv8_usable() { return arm_has(ArmFeature::sha2); }
 #endif
 
 // Every kernel of this build, fastest first (scripts/bench.sh prints the
 // rates side by side).
-inline constexpr SHA256_kernel SHA256_kernels[] = {
+inline constexpr Sha256Kernel SHA256_kernels[] = {
 #if defined(__x86_64__) || defined(__i386__)
     {"shani", SHA256_blocks_shani, SHA256_shani_usable},
 #elif defined(__aarch64__)
@@ -47,8 +47,8 @@ inline constexpr SHA256_kernel SHA256_kernels[] = {
 // The kernel picked for this CPU when the program started: the first in the
 // table that it can run and that gave the portable kernel's result on a
 // fixed run of blocks.
-const SHA256_kernel& SHA256_kernel_for_cpu();
+const Sha256Kernel& SHA256_kernel_for_cpu();
 
 // SHA256() with a given kernel; SHA256() uses SHA256_kernel_for_cpu().
 // Tests run every kernel this way.
-int SHA256_digest_with(const SHA256_kernel& kernel, const char* path, std::uint32_t state[8]);
+int SHA256_digest_with(const Sha256Kernel& kernel, const char* path, std::uint32_t state[8]);

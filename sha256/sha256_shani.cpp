@@ -105,5 +105,5 @@ __attribute__((target("sha,sse4.1"))) void SHA256_blocks_shani(std::uint32_t sta
 
 bool SHA256_shani_usable()
 {
-    return x86_has(x86_feature::sha);
+    return x86_has(X86Feature::sha);
 }

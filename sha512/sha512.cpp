@@ -18,7 +18,7 @@ void store_be64(unsigned char* p, std::uint64_t x)
 
 } // namespace
 
-void SHA512_process_with(const SHA512_kernel& kernel, std::uint64_t state[8], std::uint64_t W[80])
+void SHA512_process_with(const Sha512Kernel& kernel, std::uint64_t state[8], std::uint64_t W[80])
 {
     kernel.blocks(state, reinterpret_cast<const unsigned char*>(W), 1);
 }
@@ -28,7 +28,7 @@ void SHA512_process(std::uint64_t state[8], std::uint64_t W[80])
     SHA512_process_with(SHA512_kernel_for_cpu(), state, W);
 }
 
-void SHA512_finish_with(const SHA512_kernel& kernel, std::uint64_t state[8], std::uint64_t W[80],
+void SHA512_finish_with(const Sha512Kernel& kernel, std::uint64_t state[8], std::uint64_t W[80],
                         std::uint64_t total)
 {
     // The padding is built as bytes after the message's last r bytes in W:

@@ -53,5 +53,5 @@ SHA512_blocks_avx2(std::uint64_t state[8], const unsigned char* data, std::size_
 
 bool SHA512_avx2_usable()
 {
-    return x86_has(x86_feature::avx2) && x86_has(x86_feature::bmi2);
+    return x86_has(X86Feature::avx2) && x86_has(X86Feature::bmi2);
 }

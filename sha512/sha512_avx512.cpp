@@ -46,6 +46,6 @@ SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::siz
 
 bool SHA512_avx512_usable()
 {
-    return x86_has(x86_feature::avx512vl) && x86_has(x86_feature::avx2)
-           && x86_has(x86_feature::bmi2);
+    return x86_has(X86Feature::avx512vl) && x86_has(X86Feature::avx2)
+           && x86_has(X86Feature::bmi2);
 }

@@ -5,15 +5,15 @@
 
 namespace {
 
-constexpr SHA512_kernel portable{"portable", SHA512_blocks_portable, SHA512_portable_usable};
+constexpr Sha512Kernel portable{"portable", SHA512_blocks_portable, SHA512_portable_usable};
 
 // Set before main runs and never changed: every block of the run goes
 // through the same kernel, with no test on the way.
-const SHA512_kernel& chosen = cpu_pick_kernel<std::uint64_t>(SHA512_kernels, portable);
+const Sha512Kernel& chosen = cpu_pick_kernel<std::uint64_t>(SHA512_kernels, portable);
 
 } // namespace
 
-const SHA512_kernel& SHA512_kernel_for_cpu()
+const Sha512Kernel& SHA512_kernel_for_cpu()
 {
     return chosen;
 }

@@ -9,7 +9,7 @@
 #include "reader.h"
 #include "stream.h"
 
-int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint64_t state[8],
+int SHA512_digest_with(const Sha512Kernel& kernel, const char* path, std::uint64_t state[8],
                        const std::uint64_t initial[8])
 {
     // The initial value goes in first, so a failed open leaves it there.

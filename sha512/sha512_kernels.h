@@ -11,7 +11,7 @@
 
 #include "cpu.h"
 
-struct SHA512_kernel {
+struct Sha512Kernel {
     const char* name;
     void (*blocks)(std::uint64_t state[8], const unsigned char* data, std::size_t count);
     bool (*usable)(); // whether this CPU and system can run it
@@ -41,7 +41,7 @@ bool SHA512_vector_avx512_usable();
 #if defined(__aarch64__)
 // The ARMv8.2 SHA-512 instructions (sha512_armv8.cpp).
 void SHA512_blocks_armv8(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline bool SHA512_armv8_usable() { return arm_has(arm_feature::sha512); }
+inline bool SHA512_armv8_usable() { return arm_has(ArmFeature::sha512); }
 #endif
 
 // Every kernel of this build, fastest first as measured on each
@@ -49,7 +49,7 @@ inline bool SHA512_armv8_usable() { return arm_has(arm_feature::sha512); }
 // portable kernel stands above any that runs slower than it: on x86-64 the
 // vector-round kernels, which are there for 32-bit x86, and on 32-bit x86
 // the scalar-round ones, whose 64-bit rounds run on register pairs.
-inline constexpr SHA512_kernel SHA512_kernels[] = {
+inline constexpr Sha512Kernel SHA512_kernels[] = {
 #if defined(__x86_64__)
     {"avx512", SHA512_blocks_avx512, SHA512_avx512_usable},
     {"avx2", SHA512_blocks_avx2, SHA512_avx2_usable},
@@ -73,12 +73,12 @@ inline constexpr SHA512_kernel SHA512_kernels[] = {
 // The kernel picked for this CPU when the program started: the first in the
 // table that it can run and that gave the portable kernel's result on a
 // fixed run of blocks.
-const SHA512_kernel& SHA512_kernel_for_cpu();
+const Sha512Kernel& SHA512_kernel_for_cpu();
 
 // SHA512_process, SHA512_finish and SHA512_digest with a given kernel; the
 // public ones use SHA512_kernel_for_cpu(). Tests run every kernel this way.
-void SHA512_process_with(const SHA512_kernel& kernel, std::uint64_t state[8], std::uint64_t W[80]);
-void SHA512_finish_with(const SHA512_kernel& kernel, std::uint64_t state[8], std::uint64_t W[80],
+void SHA512_process_with(const Sha512Kernel& kernel, std::uint64_t state[8], std::uint64_t W[80]);
+void SHA512_finish_with(const Sha512Kernel& kernel, std::uint64_t state[8], std::uint64_t W[80],
                         std::uint64_t total);
-int SHA512_digest_with(const SHA512_kernel& kernel, const char* path, std::uint64_t state[8],
+int SHA512_digest_with(const Sha512Kernel& kernel, const char* path, std::uint64_t state[8],
                        const std::uint64_t initial[8]);

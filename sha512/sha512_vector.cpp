@@ -83,7 +83,7 @@ __attribute__((target("ssse3"))) void SHA512_blocks_vector_ssse3(std::uint64_t s
 
 bool SHA512_vector_ssse3_usable()
 {
-    return x86_has(x86_feature::ssse3);
+    return x86_has(X86Feature::ssse3);
 }
 
 __attribute__((target("avx512vl"))) void SHA512_blocks_vector_avx512(std::uint64_t state[8],
@@ -95,5 +95,5 @@ __attribute__((target("avx512vl"))) void SHA512_blocks_vector_avx512(std::uint64
 
 bool SHA512_vector_avx512_usable()
 {
-    return x86_has(x86_feature::avx512vl);
+    return x86_has(X86Feature::avx512vl);
 }

@@ -32,7 +32,7 @@ TEST(Sha512Driver, FilesOfBoundarySizesThroughEveryKernel)
         std::uint64_t state[8];
         ASSERT_EQ(SHA512_digest(path.c_str(), state, SHA512_initial), 0);
         EXPECT_EQ(state_hex(state, 8), want512) << size << " bytes";
-        for (const SHA512_kernel& kernel : SHA512_kernels) {
+        for (const Sha512Kernel& kernel : SHA512_kernels) {
             if (kernel.usable()) {
                 ASSERT_EQ(SHA512_digest_with(kernel, path.c_str(), state, SHA512_initial), 0);
                 EXPECT_EQ(state_hex(state, 8), want512) << kernel.name << ", " << size << " bytes";
@@ -75,7 +75,7 @@ TEST(Sha256Driver, FilesAroundEveryBoundaryThroughEveryKernel)
         std::uint32_t state[8];
         ASSERT_EQ(SHA256(path.c_str(), state), 0);
         EXPECT_EQ(state_hex(state, 8), want) << size << " bytes";
-        for (const SHA256_kernel& kernel : SHA256_kernels) {
+        for (const Sha256Kernel& kernel : SHA256_kernels) {
             if (kernel.usable()) {
                 ASSERT_EQ(SHA256_digest_with(kernel, path.c_str(), state), 0);
                 EXPECT_EQ(state_hex(state, 8), want) << kernel.name << ", " << size << " bytes";

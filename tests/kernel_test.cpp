@@ -63,8 +63,8 @@ template <typename Kernel, std::size_t N> const Kernel& first_usable(const Kerne
     return table[N - 1];
 }
 
-constexpr SHA512_kernel portable512{"portable", SHA512_blocks_portable, SHA512_portable_usable};
-constexpr SHA256_kernel portable256{"portable", SHA256_blocks_portable, SHA256_portable_usable};
+constexpr Sha512Kernel portable512{"portable", SHA512_blocks_portable, SHA512_portable_usable};
+constexpr Sha256Kernel portable256{"portable", SHA256_blocks_portable, SHA256_portable_usable};
 
 } // namespace
 

@@ -1,11 +1,34 @@
 #!/usr/bin/env python3
-"""No two of the project's object files depend on each other both ways: the
-block engines below the file drivers, the drivers below the programs, the
-platform below them all. Reads the objects' symbols with nm.
+"""The layers of the product, checked from its sources and objects:
+ 1. no two object files depend on each other both ways: the block engines
+    below the file drivers, the drivers below the programs, the reading
+    parts and the operating-system seam below them all (symbols read by nm);
+ 2. only platform/ speaks to the operating system: no other product file
+    includes a header beyond the C++17 standard library or tests _WIN32,
+    but for the CPU-feature code of the kernels and cpu/;
+ 3. the reading parts reach threads, files and the terminal only through
+    the seam: their objects name no such function of the system.
     tests/layers_check.py BUILD_DIR"""
 import glob
+import os
+import re
 import subprocess
 import sys
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PRODUCT = ["sha512", "sha256", "programs", "reading", "cpu"]
+STANDARD = set("""algorithm any array atomic bitset cassert cctype cerrno cfenv cfloat charconv chrono cinttypes
+climits clocale cmath codecvt complex condition_variable csetjmp csignal cstdarg cstddef cstdint cstdio
+cstdlib cstring ctime cuchar cwchar cwctype deque exception execution filesystem forward_list fstream
+functional future initializer_list iomanip ios iosfwd iostream istream iterator limits list locale map
+memory memory_resource mutex new numeric optional ostream queue random ratio regex scoped_allocator set
+shared_mutex sstream stack stdexcept streambuf string string_view system_error thread tuple type_traits
+typeindex typeinfo unordered_map unordered_set utility valarray variant vector""".split())
+# The CPU's own instructions and features, where the kernels and cpu/ use them.
+CPU_HEADERS = {"immintrin.h", "arm_neon.h", "arm_acle.h", "cpuid.h", "sys/auxv.h"}
+OS_SYMBOL = re.compile(r"^(pthread_|sem_|posix_|f?stat|open$|read$|isatty|ioctl|tc[gs]etattr|mmap|"
+                       r"_beginthreadex|CreateSemaphore|WaitForSingleObject|ReleaseSemaphore|CreateFile|"
+                       r"GetConsole|_wfopen|_fstati64)")
 
 
 def symbols(obj, flag):
@@ -13,13 +36,42 @@ def symbols(obj, flag):
     return {line.split()[-1] for line in out.splitlines() if line.strip()}
 
 
+def is_cpu_code(path):
+    name = os.path.basename(path)
+    return path.startswith("cpu/") or (re.match(r"sha(256|512)_", name) is not None and
+                                       not name.endswith(("_driver.cpp", "_dispatch.cpp", "_portable.cpp")))
+
+
+problems = []
+
 build = sys.argv[1]
 objs = [o for o in glob.glob(build + "/CMakeFiles/*.dir/**/*.o", recursive=True) if "CompilerId" not in o]
 defined = {o: symbols(o, "--defined-only") for o in objs}
 undefined = {o: symbols(o, "-u") for o in objs}
 uses = {a: {b for b in objs if a != b and undefined[a] & defined[b]} for a in objs}
-both = sorted({tuple(sorted((a, b))) for a in objs for b in uses[a] if a in uses[b]})
-for a, b in both:
-    print("each uses the other:", a, b)
-print("layers: %d objects, %d pairs that use each other" % (len(objs), len(both)))
-sys.exit(1 if both or not objs else 0)
+for a, b in sorted({tuple(sorted((a, b))) for a in objs for b in uses[a] if a in uses[b]}):
+    problems.append("each uses the other: %s %s" % (a, b))
+
+files = 0
+for folder in PRODUCT:
+    for path in sorted(glob.glob(os.path.join(SOURCE, folder, "*.[ch]*"))):
+        relative = os.path.relpath(path, SOURCE)
+        files += 1
+        for number, line in enumerate(open(path, encoding="utf-8"), 1):
+            header = re.match(r"\s*#\s*include\s*<([^>]+)>", line)
+            if header and header.group(1) not in STANDARD and not (
+                    header.group(1) in CPU_HEADERS and is_cpu_code(relative)):
+                problems.append("%s:%d includes <%s>, which is not the standard library's"
+                                % (relative, number, header.group(1)))
+            if re.search(r"\b_WIN32\b", line):
+                problems.append("%s:%d tests _WIN32 outside platform/" % (relative, number))
+
+for obj in objs:
+    if "/reading.dir/" in obj:
+        for name in sorted(n for n in undefined[obj] if OS_SYMBOL.match(n)):
+            problems.append("%s calls the system's %s, not the seam" % (obj, name))
+
+for problem in problems:
+    print(problem)
+print("layers: %d objects, %d product files, %d problems" % (len(objs), files, len(problems)))
+sys.exit(1 if problems or not objs else 0)

@@ -149,7 +149,7 @@ TEST(Progress, ErasingHandlersStandWhileALineShows)
     stderr =
         fopencookie(&writes, "w", cookie_io_functions_t{nullptr, note_write, nullptr, nullptr});
 
-    progress_line progress{};
+    ProgressLine progress{};
     progress_start(progress, file);
     progress.start_ms -= 2000; // as after two seconds' work
     progress_show(progress, 1 << 20);

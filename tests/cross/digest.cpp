@@ -37,24 +37,24 @@ int main(int argc, char* argv[])
     std::uint32_t state256[8];
     std::uint64_t state512[8];
     if (std::strcmp(mode, "sha512") != 0) {
-        const SHA256_kernel& picked = SHA256_kernel_for_cpu();
+        const Sha256Kernel& picked = SHA256_kernel_for_cpu();
         if (SHA256_digest_with(picked, argv[1], state256) != 0) {
             return 1;
         }
         print("sha256", std::string("picked:") + picked.name, state256);
-        for (const SHA256_kernel& kernel : SHA256_kernels) {
+        for (const Sha256Kernel& kernel : SHA256_kernels) {
             if (every && kernel.usable() && SHA256_digest_with(kernel, argv[1], state256) == 0) {
                 print("sha256", kernel.name, state256);
             }
         }
     }
     if (std::strcmp(mode, "sha256") != 0) {
-        const SHA512_kernel& picked = SHA512_kernel_for_cpu();
+        const Sha512Kernel& picked = SHA512_kernel_for_cpu();
         if (SHA512_digest_with(picked, argv[1], state512, SHA512_initial) != 0) {
             return 1;
         }
         print("sha512", std::string("picked:") + picked.name, state512);
-        for (const SHA512_kernel& kernel : SHA512_kernels) {
+        for (const Sha512Kernel& kernel : SHA512_kernels) {
             if (every && kernel.usable() && SHA512_digest_with(kernel, argv[1], state512, SHA512_initial) == 0) {
                 print("sha512", kernel.name, state512);
             }

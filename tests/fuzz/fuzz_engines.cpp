@@ -50,7 +50,7 @@ void oracle(const char* name, const std::uint8_t* data, std::size_t size, Word* 
 // The block engine by hand: full blocks, one by one through W or all at
 // once from the input's bytes (at whatever alignment the fuzzer gives), then
 // the tail over stale bytes.
-void engine(const SHA512_kernel& kernel, bool by_blocks, const std::uint64_t* initial, std::uint8_t stale,
+void engine(const Sha512Kernel& kernel, bool by_blocks, const std::uint64_t* initial, std::uint8_t stale,
             const std::uint8_t* data, std::size_t size, std::uint64_t state[8])
 {
     std::memcpy(state, initial, 8 * sizeof(std::uint64_t));
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     std::uint64_t want512[8], want384[6], got[8];
     oracle("SHA512", data, length, want512, 8);
     oracle("SHA384", data, length, want384, 6);
-    for (const SHA512_kernel& kernel : SHA512_kernels) {
+    for (const Sha512Kernel& kernel : SHA512_kernels) {
         if (!kernel.usable()) {
             continue;
         }
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
 
     std::uint32_t want256[8], got256[8];
     oracle("SHA256", data, length, want256, 8);
-    for (const SHA256_kernel& kernel : SHA256_kernels) {
+    for (const Sha256Kernel& kernel : SHA256_kernels) {
         if (kernel.usable()) {
             expect(SHA256_digest_with(kernel, temp_path.c_str(), got256) == 0
                        && std::memcmp(got256, want256, sizeof want256) == 0,
