@@ -1,6 +1,5 @@
-// Checksum lists, arguments and clipboard texts: each publisher's layout
-// read as it is written, which entry decides, and what is passed over;
-// and the verdict's layout on a console.
+// Checksum lists: each publisher's layout read as it is written, which
+// entry decides, what is passed over, and lists in the legacy character set.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -11,31 +10,10 @@
 #include <vector>
 
 #include "checksum.h"
-#include "layout.h"
+#include "checksum_digests.h"
 #include "support.h"
 
 namespace {
-
-const std::string d256 = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
-const std::string other = "60303ae22b998861bce3b28f33eec1be758a213c86c93c076dbe9f558c11c752";
-const std::string third = "fd61a03af4f77d870fc21e05e7e80678095c92d808cfb3b5c279ee04c74aca13";
-const std::string d512 = std::string(64, 'a') + std::string(64, '7');
-
-std::string upper(std::string text)
-{
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-std::string replace_all(std::string text, const std::string &from, const std::string &to)
-{
-    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
 
 // UTF-16 with a byte order mark, little- or big-endian, from UTF-8 text of
 // the Basic Multilingual Plane.
@@ -395,147 +373,4 @@ TEST(Checksum, LegacyCharacterSet)
                         {"\xE8\xA1\xA8.bin", d256, "SHA256", table, NameRule::windows})),
               Says::match);
     EXPECT_EQ(says(read("SHA256SUMS", d256 + "  \x95" + "\\x.bin\n", windows)), Says::none);
-}
-
-// Which files of a folder are lists, for which file and algorithm.
-TEST(Checksum, ListNames)
-{
-    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
-                                nullptr,  0,  NameRule::exact};
-    const auto kind = [&](const std::string &name) {
-        const ListName list = checksum_list_name(name.data(), name.size(), target);
-        return list.kind == ListKind::none
-                   ? std::string("none")
-                   : std::string(list.kind == ListKind::own ? "own" : "list") +
-                         (list.stated ? "+" : "");
-    };
-    struct Case {
-        const char *name;
-        const char *kind;
-    };
-    for (const Case &c :
-         std::initializer_list<Case>{{"SHA256SUMS", "list+"},
-                                     {"SHA256SUMS (1)", "list+"},
-                                     {"sha256sums (2).txt", "list+"},
-                                     {"SHA256SUMS(1)", "list+"},
-                                     {"SHA256SUMS.txt", "list+"},
-                                     {"sha256sum.txt", "list+"},
-                                     {"SHASUMS256.txt", "list+"},
-                                     {"SHA256", "list+"},
-                                     {"terraform_1.9.2_SHA256SUMS", "list+"},
-                                     {"CHECKSUM.SHA256-FreeBSD-14.1-RELEASE-amd64", "list+"},
-                                     {"veracrypt-1.26.7-sha256sum.txt", "list+"},
-                                     {"checksums.txt", "list"},
-                                     {"CHECKSUMS", "list"},
-                                     {"CHECKSUM", "list"},
-                                     {"gh_2.52.0_checksums.txt", "list"},
-                                     {"Fedora-Workstation-40-1.14-x86_64-CHECKSUM", "list"},
-                                     {"SIGNATURES-4.2.5.txt", "list"},
-                                     {"a.iso.sha256", "own+"},
-                                     {"a.iso.sha256sum", "own+"},
-                                     {"a.iso (1).sha256", "own+"},
-                                     {"a.iso.DIGEST", "own"},
-                                     {"a.iso.CHECKSUM", "own"},
-                                     {"b.iso.sha256", "none"},
-                                     {"b.iso.DIGEST", "none"},
-                                     {"b.iso.CHECKSUM", "none"},
-                                     {"SHA256SUMS.asc", "none"},
-                                     {"SHA256SUMS.sig", "none"},
-                                     {"SHA256SUMS.gpg", "none"},
-                                     {"sha256sums.txt.asc", "none"},
-                                     {"SHA512SUMS", "none"},
-                                     {"CHECKSUM.SHA512-FreeBSD", "none"},
-                                     {"a.iso.sha512", "none"},
-                                     {"sha3-256sums.txt", "none"},
-                                     {"b2sums.txt", "none"},
-                                     {"MD5SUMS", "none"},
-                                     {"a.iso", "none"},
-                                     {"readme.txt", "none"},
-                                     {"sharp.txt", "none"}}) {
-        EXPECT_EQ(kind(c.name), c.kind) << c.name;
-    }
-}
-
-// The second argument and the clipboard: a digest in any of the forms
-// people paste, or why it is not one.
-TEST(Checksum, ArgumentForms)
-{
-    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
-                                nullptr,  0,  NameRule::exact};
-    static ChecksumScan scan;
-    const auto argument = [&](const std::string &text, std::string &digest) {
-        char expected[checksum_max_digits + 1] = "";
-        const Argument kind = checksum_argument(text.data(), text.size(), target, scan, expected);
-        digest = kind == Argument::digest ? expected : "";
-        return kind;
-    };
-    std::string digest;
-    for (const std::string &text :
-         {" " + upper(other) + "\r\n", other.substr(0, 32) + " " + other.substr(32),
-          "sha256:" + other, "SHA256: " + other, "SHA-256 " + upper(other), other + "  a.iso\n",
-          other + " *dist/a.iso", "SHA256 (a.iso) = " + other,
-          other.substr(0, 32) + "\r\n" + other.substr(32) + "\r\n"}) {
-        EXPECT_EQ(argument(text, digest), Argument::digest) << text;
-        EXPECT_EQ(digest, other) << text;
-    }
-    struct Case {
-        std::string text;
-        Argument kind;
-    };
-    for (const Case &c :
-         {Case{other.substr(1), Argument::wrong_length}, Case{d512, Argument::wrong_length},
-          Case{other + "0", Argument::wrong_length},
-          Case{"sha512:" + other, Argument::other_algorithm},
-          Case{"SHA1: " + other.substr(0, 40), Argument::other_algorithm},
-          Case{other + "  b.iso", Argument::other_file},
-          Case{"SHA256 (b.iso) = " + other, Argument::other_file},
-          Case{"SHA256SUMS", Argument::none}, Case{"b.iso", Argument::none},
-          Case{"", Argument::none}, Case{std::string(64, 'g'), Argument::none}}) {
-        EXPECT_EQ(argument(c.text, digest), c.kind) << c.text;
-    }
-}
-
-// On an 80-column console no label or word is cut in two; a digest stays
-// whole for the console to wrap.
-TEST(Layout, BreaksOnlyBetweenWords)
-{
-    const std::string d128 = d512;
-    const std::string text = d256 + "  (期待値\x01[expected])\n不一致\x01[MISMATCH]: SHA256SUMS "
-                                    "のダイジェストと違います。壊れているか、別のファイルです";
-    char out[1024];
-    ASSERT_TRUE(layout_wrap(text.c_str(), false, 79, 80, out, sizeof out));
-    const std::string laid(out);
-    // Every line fits, and only spaces became line ends.
-    std::size_t start = 0;
-    for (std::size_t end = laid.find('\n'); start < laid.size(); end = laid.find('\n', start)) {
-        end = end == std::string::npos ? laid.size() : end;
-        EXPECT_LE(layout_width(laid.data() + start, end - start, false), 79U)
-            << laid.substr(start, end - start);
-        start = end + 1;
-    }
-    EXPECT_NE(laid.find("(期待値 [expected])"), std::string::npos) << laid;
-    const auto words = [](const std::string &t) {
-        return replace_all(replace_all(replace_all(t, "\x01", ""), " ", ""), "\n", "");
-    };
-    EXPECT_EQ(words(laid), words(text)) << laid;
-    EXPECT_EQ(laid.find('\x01'), std::string::npos);
-    EXPECT_EQ(layout_width("期待値 [x]", std::strlen("期待値 [x]"), false), 10U);
-    EXPECT_EQ(layout_width("\x8A\xFA\x91\xD2\x92l", 6, true), 6U);
-
-    // A digest wider than the line stays whole; the label after it goes
-    // where the console's wrap leaves room, or to the next line.
-    ASSERT_TRUE(
-        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 79, 80, out, sizeof out));
-    EXPECT_EQ(std::string(out), d128 + "  (期待値 [expected])");
-    ASSERT_TRUE(
-        layout_wrap((d128 + "  (期待値\x01[expected])").c_str(), false, 66, 67, out, sizeof out));
-    EXPECT_EQ(std::string(out), d128 + "\n(期待値 [expected])");
-    // Breaks after "、" and before "[" where no space is.
-    ASSERT_TRUE(layout_wrap("ああああ、いいいい[x]", false, 10, 11, out, sizeof out));
-    EXPECT_EQ(std::string(out), "ああああ、\nいいいい\n[x]");
-    ASSERT_TRUE(
-        layout_wrap("\x82\xA0\x82\xA0\x81\x41\x82\xA2\x82\xA2", true, 6, 7, out, sizeof out));
-    EXPECT_EQ(std::string(out), "\x82\xA0\x82\xA0\x81\x41\n\x82\xA2\x82\xA2");
-    EXPECT_FALSE(layout_wrap(text.c_str(), false, 79, 80, out, 20));
-    EXPECT_LT(std::strlen(out), 20U);
 }

@@ -1,0 +1,107 @@
+// Which files of a folder are checksum lists, and the forms a digest takes
+// as the second argument or on the clipboard.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "checksum.h"
+#include "checksum_digests.h"
+
+// Which files of a folder are lists, for which file and algorithm.
+TEST(Checksum, ListNames)
+{
+    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
+                                nullptr,  0,  NameRule::exact};
+    const auto kind = [&](const std::string &name) {
+        const ListName list = checksum_list_name(name.data(), name.size(), target);
+        return list.kind == ListKind::none
+                   ? std::string("none")
+                   : std::string(list.kind == ListKind::own ? "own" : "list") +
+                         (list.stated ? "+" : "");
+    };
+    struct Case {
+        const char *name;
+        const char *kind;
+    };
+    for (const Case &c :
+         std::initializer_list<Case>{{"SHA256SUMS", "list+"},
+                                     {"SHA256SUMS (1)", "list+"},
+                                     {"sha256sums (2).txt", "list+"},
+                                     {"SHA256SUMS(1)", "list+"},
+                                     {"SHA256SUMS.txt", "list+"},
+                                     {"sha256sum.txt", "list+"},
+                                     {"SHASUMS256.txt", "list+"},
+                                     {"SHA256", "list+"},
+                                     {"terraform_1.9.2_SHA256SUMS", "list+"},
+                                     {"CHECKSUM.SHA256-FreeBSD-14.1-RELEASE-amd64", "list+"},
+                                     {"veracrypt-1.26.7-sha256sum.txt", "list+"},
+                                     {"checksums.txt", "list"},
+                                     {"CHECKSUMS", "list"},
+                                     {"CHECKSUM", "list"},
+                                     {"gh_2.52.0_checksums.txt", "list"},
+                                     {"Fedora-Workstation-40-1.14-x86_64-CHECKSUM", "list"},
+                                     {"SIGNATURES-4.2.5.txt", "list"},
+                                     {"a.iso.sha256", "own+"},
+                                     {"a.iso.sha256sum", "own+"},
+                                     {"a.iso (1).sha256", "own+"},
+                                     {"a.iso.DIGEST", "own"},
+                                     {"a.iso.CHECKSUM", "own"},
+                                     {"b.iso.sha256", "none"},
+                                     {"b.iso.DIGEST", "none"},
+                                     {"b.iso.CHECKSUM", "none"},
+                                     {"SHA256SUMS.asc", "none"},
+                                     {"SHA256SUMS.sig", "none"},
+                                     {"SHA256SUMS.gpg", "none"},
+                                     {"sha256sums.txt.asc", "none"},
+                                     {"SHA512SUMS", "none"},
+                                     {"CHECKSUM.SHA512-FreeBSD", "none"},
+                                     {"a.iso.sha512", "none"},
+                                     {"sha3-256sums.txt", "none"},
+                                     {"b2sums.txt", "none"},
+                                     {"MD5SUMS", "none"},
+                                     {"a.iso", "none"},
+                                     {"readme.txt", "none"},
+                                     {"sharp.txt", "none"}}) {
+        EXPECT_EQ(kind(c.name), c.kind) << c.name;
+    }
+}
+
+// The second argument and the clipboard: a digest in any of the forms
+// people paste, or why it is not one.
+TEST(Checksum, ArgumentForms)
+{
+    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
+                                nullptr,  0,  NameRule::exact};
+    static ChecksumScan scan;
+    const auto argument = [&](const std::string &text, std::string &digest) {
+        char expected[checksum_max_digits + 1] = "";
+        const Argument kind = checksum_argument(text.data(), text.size(), target, scan, expected);
+        digest = kind == Argument::digest ? expected : "";
+        return kind;
+    };
+    std::string digest;
+    for (const std::string &text :
+         {" " + upper(other) + "\r\n", other.substr(0, 32) + " " + other.substr(32),
+          "sha256:" + other, "SHA256: " + other, "SHA-256 " + upper(other), other + "  a.iso\n",
+          other + " *dist/a.iso", "SHA256 (a.iso) = " + other,
+          other.substr(0, 32) + "\r\n" + other.substr(32) + "\r\n"}) {
+        EXPECT_EQ(argument(text, digest), Argument::digest) << text;
+        EXPECT_EQ(digest, other) << text;
+    }
+    struct Case {
+        std::string text;
+        Argument kind;
+    };
+    for (const Case &c :
+         {Case{other.substr(1), Argument::wrong_length}, Case{d512, Argument::wrong_length},
+          Case{other + "0", Argument::wrong_length},
+          Case{"sha512:" + other, Argument::other_algorithm},
+          Case{"SHA1: " + other.substr(0, 40), Argument::other_algorithm},
+          Case{other + "  b.iso", Argument::other_file},
+          Case{"SHA256 (b.iso) = " + other, Argument::other_file},
+          Case{"SHA256SUMS", Argument::none}, Case{"b.iso", Argument::none},
+          Case{"", Argument::none}, Case{std::string(64, 'g'), Argument::none}}) {
+        EXPECT_EQ(argument(c.text, digest), c.kind) << c.text;
+    }
+}
