@@ -149,3 +149,18 @@ void platform_semaphore_wait(unsigned semaphore);
 void platform_semaphore_post(unsigned semaphore);
 // Waits for the thread's end, then releases it and the semaphores.
 void platform_thread_join();
+
+// Maps `length` bytes of the open regular file from `offset` (a multiple of
+// 64 KiB) for reading, read in order. Returns nullptr where it cannot.
+const unsigned char* platform_map(std::FILE* file, std::uint64_t offset, std::size_t length);
+void platform_unmap(const unsigned char* view, std::size_t length);
+
+// Runs work(context), in which the mapped bytes view[0..length-1] are read.
+// A fault on a page of them that the file no longer holds (it shrank) or
+// cannot give (an I/O error) ends the work there: the result is then false.
+bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* view,
+                         std::size_t length);
+
+// Moves the stream to `offset` bytes from the file's start; false when it
+// cannot.
+bool platform_seek(std::FILE* file, std::uint64_t offset);

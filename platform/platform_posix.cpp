@@ -18,6 +18,8 @@
 #include <iconv.h>
 #include <pthread.h>
 #include <semaphore.h>
+#include <setjmp.h>
+#include <sys/mman.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
@@ -695,4 +697,63 @@ void platform_thread_join()
     pthread_join(thread, nullptr);
     sem_destroy(&semaphores[0]);
     sem_destroy(&semaphores[1]);
+}
+
+const unsigned char* platform_map(std::FILE* file, std::uint64_t offset, std::size_t length)
+{
+    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file), static_cast<off_t>(offset));
+    if (view == MAP_FAILED) {
+        return nullptr;
+    }
+    // In order, start to end: the system reads ahead and drops what is done.
+    madvise(view, length, MADV_SEQUENTIAL);
+    return static_cast<const unsigned char*>(view);
+}
+
+void platform_unmap(const unsigned char* view, std::size_t length)
+{
+    munmap(const_cast<unsigned char*>(view), length);
+}
+
+namespace {
+
+// Where a fault on a mapped page returns to, while work on a mapping runs.
+sigjmp_buf mapped_fault;
+volatile sig_atomic_t mapped_work_runs = 0;
+
+// A page of the mapping that the file no longer holds: back to the start of
+// the work, which then fails. Any other SIGBUS ends the program as usual.
+extern "C" void end_mapped_work(int signal_number)
+{
+    if (mapped_work_runs != 0) {
+        siglongjmp(mapped_fault, 1);
+    }
+    std::signal(signal_number, SIG_DFL);
+    raise(signal_number);
+}
+
+} // namespace
+
+bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* /*view*/,
+                         std::size_t /*length*/)
+{
+    struct sigaction action {};
+    action.sa_handler = end_mapped_work;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    sigaction(SIGBUS, &action, &previous);
+    volatile bool finished = false;
+    if (sigsetjmp(mapped_fault, 1) == 0) {
+        mapped_work_runs = 1;
+        work(context);
+        finished = true;
+    }
+    mapped_work_runs = 0;
+    sigaction(SIGBUS, &previous, nullptr);
+    return finished;
+}
+
+bool platform_seek(std::FILE* file, std::uint64_t offset)
+{
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }

@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "long_path.h"
 
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <iterator>
 
 #include <conio.h>
+#include <io.h>
 #include <process.h>
 #include <sys/stat.h>
 #include <windows.h>
@@ -670,4 +672,75 @@ void platform_thread_join()
 {
     WaitForSingleObject(thread, INFINITE);
     close_handles();
+}
+
+const unsigned char* platform_map(std::FILE* file, std::uint64_t offset, std::size_t length)
+{
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+        return nullptr;
+    }
+    // The mapping object lives as long as its view.
+    HANDLE mapping = CreateFileMappingW(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) {
+        return nullptr;
+    }
+    void* view = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
+                               static_cast<DWORD>(offset & 0xFFFFFFFFU), length);
+    CloseHandle(mapping);
+    return static_cast<const unsigned char*>(view);
+}
+
+void platform_unmap(const unsigned char* view, std::size_t /*length*/)
+{
+    UnmapViewOfFile(view);
+}
+
+namespace {
+
+// Where a fault on the mapped bytes returns to, while work on them runs.
+std::jmp_buf mapped_fault;
+const unsigned char* volatile mapped_view = nullptr;
+volatile std::size_t mapped_length = 0;
+
+// An in-page error (the file shrank, or its disk failed) or an access
+// violation on the mapped bytes: back to the start of the work, which then
+// fails. Any other exception goes on to the handlers after this one.
+LONG WINAPI end_mapped_work(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    if ((record.ExceptionCode == EXCEPTION_IN_PAGE_ERROR || record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+        && record.NumberParameters >= 2 && mapped_view != nullptr) {
+        const auto address = static_cast<ULONG_PTR>(record.ExceptionInformation[1]);
+        const auto start = reinterpret_cast<ULONG_PTR>(mapped_view);
+        if (address >= start && address - start < mapped_length) {
+            std::longjmp(mapped_fault, 1);
+        }
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+} // namespace
+
+bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* view,
+                         std::size_t length)
+{
+    void* handler = AddVectoredExceptionHandler(1, end_mapped_work);
+    volatile bool finished = false;
+    mapped_view = view;
+    mapped_length = length;
+    if (setjmp(mapped_fault) == 0) {
+        work(context);
+        finished = true;
+    }
+    mapped_view = nullptr;
+    if (handler != nullptr) {
+        RemoveVectoredExceptionHandler(handler);
+    }
+    return finished;
+}
+
+bool platform_seek(std::FILE* file, std::uint64_t offset)
+{
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 }

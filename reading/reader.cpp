@@ -74,3 +74,67 @@ void reader_end()
         threaded = false;
     }
 }
+
+namespace {
+
+// The run of mapped bytes handed over between looks at the progress line.
+// The window is small, so that a 32-bit process never runs short of
+// address space and the pages resident at once stay few.
+constexpr std::size_t run_length = std::size_t{1} << 20;
+
+// One window's work, run where a fault on a mapped page can end it.
+struct window_work {
+    const unsigned char* view;
+    std::size_t length;
+    std::size_t block;
+    void (*consume)(void* context, const unsigned char* data, std::size_t count);
+    void* context;
+    progress_line* progress;
+    std::uint64_t before; // bytes hashed before this window
+};
+
+void hash_window(void* work)
+{
+    const auto& w = *static_cast<const window_work*>(work);
+    for (std::size_t done = 0; done < w.length;) {
+        const std::size_t length = w.length - done < run_length ? w.length - done : run_length;
+        w.consume(w.context, w.view + done, length / w.block);
+        done += length;
+        progress_update(*w.progress, w.before + done);
+    }
+}
+
+} // namespace
+
+std::uint64_t map_blocks(std::FILE* file, std::size_t block,
+                         void (*consume)(void* context, const unsigned char* data, std::size_t count),
+                         void* context, progress_line& progress, bool& failed)
+{
+    const std::int64_t size = platform_file_size(file);
+    if (size <= map_above) {
+        return 0;
+    }
+    const auto whole = static_cast<std::uint64_t>(size) - static_cast<std::uint64_t>(size) % block;
+    std::uint64_t done = 0;
+    while (done < whole) {
+        const auto length = static_cast<std::size_t>(whole - done < map_window ? whole - done : map_window);
+        const unsigned char* view = platform_map(file, done, length);
+        if (view == nullptr) {
+            break;
+        }
+        window_work work{view, length, block, consume, context, &progress, done};
+        const bool finished = platform_run_mapped(hash_window, &work, view, length);
+        platform_unmap(view, length);
+        if (!finished) {
+            failed = true;
+            return done;
+        }
+        done += length;
+    }
+    // A file cut under the bytes hashed may have shown zeros for them.
+    if (platform_file_size(file) < static_cast<std::int64_t>(done)
+        || (done != 0 && !platform_seek(file, done))) {
+        failed = true;
+    }
+    return done;
+}

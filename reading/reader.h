@@ -34,20 +34,64 @@ std::size_t reader_next(const unsigned char*& piece);
 // stream's indicators hold what it met. Call before closing the stream.
 void reader_end();
 
-// A driver's whole reading of `file`, with the progress line: every piece's
+// A regular file larger than this is hashed from its mapping, in windows of
+// map_window bytes (a multiple of any system's mapping granularity).
+inline constexpr std::int64_t map_above = std::int64_t{256} * 1024;
+inline constexpr std::size_t map_window = std::size_t{4} << 20;
+
+// Hashes the whole blocks of `file` (just opened) where the system keeps its
+// pages: mapped, a window at a time, and handed to consume(context, data,
+// count) in runs of whole blocks of `block` bytes, in order, with the
+// progress line. Returns the bytes handed over, with the stream moved past
+// them: 0 when the file is not regular, small, or cannot be mapped, and
+// fewer than its whole blocks when a later window cannot be mapped, where
+// the stream goes on. `failed` is set when the file shrank under the
+// mapping (a fault on a page it no longer holds, or a size under the bytes
+// hashed once they are done) or the stream cannot be moved.
+std::uint64_t map_blocks(std::FILE* file, std::size_t block,
+                         void (*consume)(void* context, const unsigned char* data, std::size_t count),
+                         void* context, progress_line& progress, bool& failed);
+
+// The outcome of a driver's reading: the byte total, and whether it failed
+// (a read error, which the stream's error indicator shows, or a file that
+// shrank under its mapping).
+struct read_result {
+    std::uint64_t total;
+    bool failed;
+};
+
+// A driver's whole reading of `file`, with the progress line: the file's
 // whole blocks of `block` bytes go through blocks(state, data, count), in
-// order and in one call a piece, and the bytes after the last whole block
-// (fewer than `block`) are copied to tail[]. Returns the byte total; the
-// stream's error indicator tells whether a read failed.
+// order, from its mapping where it has one and then from the stream's
+// pieces, and the bytes after the last whole block (fewer than `block`)
+// are copied to tail[].
 template <typename Word>
-std::uint64_t read_blocks(std::FILE* file, std::size_t block,
-                                   void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
-                                   Word state[8], unsigned char* tail)
+read_result read_blocks(std::FILE* file, std::size_t block,
+                        void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
+                        Word state[8], unsigned char* tail)
 {
     ProgressLine progress{};
     progress_start(progress, file);
-    reader_start(file);
-    std::uint64_t total = 0;
+
+    // The mapped part first.
+    struct engine {
+        void (*blocks)(Word state[8], const unsigned char* data, std::size_t count);
+        Word* state;
+    } run{blocks, state};
+    const auto consume = [](void* context, const unsigned char* data, std::size_t count) {
+        const auto* to = static_cast<engine*>(context);
+        to->blocks(to->state, data, count);
+    };
+    bool failed = false;
+    std::uint64_t total = map_blocks(file, block, consume, &run, progress, failed);
+    if (failed) {
+        progress_end(progress);
+        return {total, true};
+    }
+
+    // Then the stream, for all of a file that is not mapped, and for the
+    // last bytes and what a file has grown by since its size was taken.
+    reader_start(file, total == 0);
     for (;;) {
         const unsigned char* piece = nullptr;
         const std::size_t n = reader_next(piece);
@@ -64,5 +108,5 @@ std::uint64_t read_blocks(std::FILE* file, std::size_t block,
     }
     reader_end();
     progress_end(progress);
-    return total;
+    return {total, std::ferror(file) != 0};
 }

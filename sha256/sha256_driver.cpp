@@ -26,20 +26,19 @@ int SHA256_digest_with(const Sha256Kernel& kernel, const char* path, std::uint32
         return 1;
     }
 
-    // Compress each piece's whole 64-byte blocks straight from it, all of a
-    // piece's in one kernel call. A piece is full unless the input has ended
-    // (or failed): a short one, or an empty one, ends the input, and its
-    // last bytes go into the last block.
+    // The file's whole 64-byte blocks are compressed where they lie, in its
+    // mapping or the stream's pieces; its last bytes go into the last block.
     unsigned char last[128];
-    const std::uint64_t total = read_blocks(file, 64, kernel.blocks, state, last);
+    const read_result read = read_blocks(file, 64, kernel.blocks, state, last);
+    const std::uint64_t total = read.total;
     const auto remaining = static_cast<std::size_t>(total % 64);
 
-    // A read error also ended the loop; nothing is padded then.
-    if (std::ferror(file) != 0) {
-        std::fclose(file);
+    // A read error (or a file that shrank under its mapping) also ended the
+    // reading; nothing is padded then.
+    std::fclose(file);
+    if (read.failed) {
         return 1;
     }
-    std::fclose(file);
 
     // Pad after the r data bytes: the end marker, zeros, and the 64-bit bit
     // length at the end of the last block; when it no longer fits (r >= 56),

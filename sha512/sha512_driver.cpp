@@ -25,18 +25,16 @@ int SHA512_digest_with(const Sha512Kernel& kernel, const char* path, std::uint64
         return 1;
     }
 
-    // The pieces' whole blocks go through the engine as they come. A piece
-    // is full unless the input has ended (or failed), so the first short
-    // piece holds the last blocks and the last bytes of the message.
+    // The file's whole blocks go through the engine as they come, from its
+    // mapping or the stream's pieces; its last bytes are left in W.
     std::uint64_t W[80];
-    const std::uint64_t total =
-        read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
-    SHA512_finish_with(kernel, state, W, total);
+    const read_result read = read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
+    SHA512_finish_with(kernel, state, W, read.total);
 
-    // A read error also ended the loop above; the stream remembers it.
-    const int failed = std::ferror(file) != 0 ? 1 : 0;
+    // A read error (or a file that shrank under its mapping) also ended the
+    // reading; the state is then not the file's digest.
     std::fclose(file);
-    return failed;
+    return read.failed ? 1 : 0;
 }
 
 int SHA512_digest(const char* path, std::uint64_t state[8], const std::uint64_t initial[8])

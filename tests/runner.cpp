@@ -232,9 +232,21 @@ long long read_offset(pid_t pid, const std::string& path)
     return -1;
 }
 
+bool maps_file(pid_t pid, const std::string& path)
+{
+    std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+    const std::string ending = " " + path;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.size() > ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void wait_until_reading(pid_t pid, const std::string& path)
 {
-    for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0; ++tries) {
+    for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0 && !maps_file(pid, path); ++tries) {
         siginfo_t ended{};
         if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid) {
             return; // it ended before it was seen reading

@@ -82,7 +82,11 @@ bool wait_until_polling(pid_t pid, int& status, bool in_read = false);
 // has open on it, or -1 while it has none.
 long long read_offset(pid_t pid, const std::string& path);
 
-// Waits until `pid` has read some of the file at `path`, or has ended.
+// Whether `pid` has some of the file at `path` mapped (/proc/PID/maps).
+bool maps_file(pid_t pid, const std::string& path);
+
+// Waits until `pid` has read some of the file at `path` through its
+// descriptor or has mapped it, or has ended.
 void wait_until_reading(pid_t pid, const std::string& path);
 
 // Settings of a terminal as a shell leaves it: line mode, echo, signal keys.
