@@ -83,19 +83,19 @@ namespace {
 constexpr std::size_t run_length = std::size_t{1} << 20;
 
 // One window's work, run where a fault on a mapped page can end it.
-struct window_work {
+struct WindowWork {
     const unsigned char* view;
     std::size_t length;
     std::size_t block;
     void (*consume)(void* context, const unsigned char* data, std::size_t count);
     void* context;
-    progress_line* progress;
+    ProgressLine* progress;
     std::uint64_t before; // bytes hashed before this window
 };
 
 void hash_window(void* work)
 {
-    const auto& w = *static_cast<const window_work*>(work);
+    const auto& w = *static_cast<const WindowWork*>(work);
     for (std::size_t done = 0; done < w.length;) {
         const std::size_t length = w.length - done < run_length ? w.length - done : run_length;
         w.consume(w.context, w.view + done, length / w.block);
@@ -108,7 +108,7 @@ void hash_window(void* work)
 
 std::uint64_t map_blocks(std::FILE* file, std::size_t block,
                          void (*consume)(void* context, const unsigned char* data, std::size_t count),
-                         void* context, progress_line& progress, bool& failed)
+                         void* context, ProgressLine& progress, bool& failed)
 {
     const std::int64_t size = platform_file_size(file);
     if (size <= map_above) {
@@ -122,7 +122,7 @@ std::uint64_t map_blocks(std::FILE* file, std::size_t block,
         if (view == nullptr) {
             break;
         }
-        window_work work{view, length, block, consume, context, &progress, done};
+        WindowWork work{view, length, block, consume, context, &progress, done};
         const bool finished = platform_run_mapped(hash_window, &work, view, length);
         platform_unmap(view, length);
         if (!finished) {

@@ -50,12 +50,12 @@ inline constexpr std::size_t map_window = std::size_t{4} << 20;
 // hashed once they are done) or the stream cannot be moved.
 std::uint64_t map_blocks(std::FILE* file, std::size_t block,
                          void (*consume)(void* context, const unsigned char* data, std::size_t count),
-                         void* context, progress_line& progress, bool& failed);
+                         void* context, ProgressLine& progress, bool& failed);
 
 // The outcome of a driver's reading: the byte total, and whether it failed
 // (a read error, which the stream's error indicator shows, or a file that
 // shrank under its mapping).
-struct read_result {
+struct ReadResult {
     std::uint64_t total;
     bool failed;
 };
@@ -66,7 +66,7 @@ struct read_result {
 // pieces, and the bytes after the last whole block (fewer than `block`)
 // are copied to tail[].
 template <typename Word>
-read_result read_blocks(std::FILE* file, std::size_t block,
+ReadResult read_blocks(std::FILE* file, std::size_t block,
                         void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
                         Word state[8], unsigned char* tail)
 {
@@ -74,12 +74,12 @@ read_result read_blocks(std::FILE* file, std::size_t block,
     progress_start(progress, file);
 
     // The mapped part first.
-    struct engine {
+    struct Engine {
         void (*blocks)(Word state[8], const unsigned char* data, std::size_t count);
         Word* state;
     } run{blocks, state};
     const auto consume = [](void* context, const unsigned char* data, std::size_t count) {
-        const auto* to = static_cast<engine*>(context);
+        const auto* to = static_cast<Engine*>(context);
         to->blocks(to->state, data, count);
     };
     bool failed = false;

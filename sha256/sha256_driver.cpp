@@ -29,7 +29,7 @@ int SHA256_digest_with(const Sha256Kernel& kernel, const char* path, std::uint32
     // The file's whole 64-byte blocks are compressed where they lie, in its
     // mapping or the stream's pieces; its last bytes go into the last block.
     unsigned char last[128];
-    const read_result read = read_blocks(file, 64, kernel.blocks, state, last);
+    const ReadResult read = read_blocks(file, 64, kernel.blocks, state, last);
     const std::uint64_t total = read.total;
     const auto remaining = static_cast<std::size_t>(total % 64);
 
