@@ -30,8 +30,8 @@ inline bool x86_has(X86Feature feature)
         unsigned high = 0;
         __asm__("xgetbv" : "=a"(xcr0), "=d"(high) : "c"(0));
     }
-    const bool ymm_saved = (xcr0 & 0x06U) == 0x06U;   // XMM and YMM state
-    const bool zmm_saved = (xcr0 & 0xE6U) == 0xE6U;   // and opmask, ZMM state
+    const bool ymm_saved = (xcr0 & 0x06U) == 0x06U; // XMM and YMM state
+    const bool zmm_saved = (xcr0 & 0xE6U) == 0xE6U; // and opmask, ZMM state
     if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) {
         ebx = 0;
     }

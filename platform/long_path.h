@@ -45,7 +45,7 @@ template <typename Char> bool platform_extended_path(const Char* full, Char* out
 // `plain_limit` characters (MAX_PATH), else in the extended form. Returns
 // false when it does not fit or `full` has no folder.
 template <typename Char>
-bool platform_sibling_path(const Char *full, const Char *name, Char *out, std::size_t size,
+bool platform_sibling_path(const Char* full, const Char* name, Char* out, std::size_t size,
                            std::size_t plain_limit)
 {
     std::size_t folder = 0;
@@ -82,8 +82,8 @@ bool platform_sibling_path(const Char *full, const Char *name, Char *out, std::s
         while (prefix[prefix_length] != Char{}) {
             ++prefix_length;
         }
-        const bool network = full[0] == static_cast<Char>('\\') &&
-                             full[1] == static_cast<Char>('\\') && prefix_length > head_length;
+        const bool network = full[0] == static_cast<Char>('\\')
+                             && full[1] == static_cast<Char>('\\') && prefix_length > head_length;
         const std::size_t added = prefix_length - head_length + (network ? 1 : 0);
         if (added + keep + name_length + 1 > size) {
             return false;

@@ -22,8 +22,8 @@ void platform_start();
 // in the first into every name it matches, the first match that is a file
 // is the path and the argument after the matches the second.
 // `unused`: how many arguments came after the second.
-void platform_arguments(int argc, char *argv[], const char *&path, const char *&expected,
-                        int &unused);
+void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected,
+                        int& unused);
 
 // Writes the path on standard output as the report's first line's text:
 // as given, except that on Windows, on a console, it is written as the wide
@@ -74,18 +74,18 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size);
 // written in: the ANSI code page on Windows, the locale's character set on
 // Linux (the name as given where it is not UTF-8). Returns its length, or
 // 0 when there is none or it cannot be spelled there.
-std::size_t platform_legacy_name(const char *path, char *name, std::size_t size);
+std::size_t platform_legacy_name(const char* path, char* name, std::size_t size);
 
 // Calls each(context, name, length) once for every entry of the folder that
 // holds `path` (names in UTF-8 on Windows; "." and ".." left out), reading
 // the folder once. Returns false when it cannot be read.
-bool platform_list_folder(const char *path,
-                          void (*each)(void *context, const char *name, std::size_t length),
-                          void *context);
+bool platform_list_folder(const char* path,
+                          void (*each)(void* context, const char* name, std::size_t length),
+                          void* context);
 
 // The time the file `name` in the folder of `path` was last written, in
 // any unit that grows with time, or -1 when it is not a regular file.
-std::int64_t platform_list_time(const char *path, const char *name);
+std::int64_t platform_list_time(const char* path, const char* name);
 
 // Reads the file `name` in the folder of `path` (or, where `name` is
 // nullptr, the file `path` itself) through buffer[0..size-1], handing each
@@ -94,11 +94,11 @@ std::int64_t platform_list_time(const char *path, const char *name);
 // nothing blocks). Returns 1 when it was read to its end, 0 when reading
 // stopped early (an error, or the file grew past `limit`), -1 when nothing
 // was read.
-int platform_read_list(const char *path, const char *name, std::uint64_t limit,
-                       unsigned char *buffer, std::size_t size,
-                       void (*consume)(void *context, const unsigned char *bytes,
+int platform_read_list(const char* path, const char* name, std::uint64_t limit,
+                       unsigned char* buffer, std::size_t size,
+                       void (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
-                       void *context);
+                       void* context);
 
 // The clipboard's text in UTF-8 into text[0..size-1] with a NUL, if it holds
 // text that fits. Returns its length, 0 when there is none (always on Linux).

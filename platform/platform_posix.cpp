@@ -16,20 +16,21 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
-#include <pthread.h>
-#include <semaphore.h>
-#include <setjmp.h>
-#include <sys/mman.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <poll.h>
+#include <pthread.h>
+#include <semaphore.h>
+#include <setjmp.h>
 #include <strings.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 constexpr char prompt[] = "Press any key to continue . . . ";
 
@@ -42,7 +43,7 @@ constexpr int key_rest_ms = 50;
 // process (or the terminal) may send: while the screen is not as the user
 // left it (raw settings at the pause, a progress line on standard error),
 // each first puts it right. Realtime signals are added at run time.
-constexpr int ending_signals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
+constexpr int ending_signals[] = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
                                   SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR};
 
 // What the handlers put right: the terminal's settings found by the pause
@@ -91,7 +92,8 @@ extern "C" void put_screen_right_and_end(int signal_number)
     if (restore_settings != 0) {
         tcsetattr(STDIN_FILENO, TCSANOW, &settings_to_restore);
     }
-    struct sigaction default_action {};
+    struct sigaction default_action {
+    };
     default_action.sa_handler = SIG_DFL;
     sigemptyset(&default_action.sa_mask);
     sigaction(signal_number, &default_action, nullptr);
@@ -106,10 +108,12 @@ extern "C" void stop_with_terminal_back(int /*signal_number*/)
 {
     const int saved_errno = errno;
     tcsetattr(STDIN_FILENO, TCSANOW, &settings_to_restore);
-    struct sigaction stop {};
+    struct sigaction stop {
+    };
     stop.sa_handler = SIG_DFL;
     sigemptyset(&stop.sa_mask);
-    struct sigaction guard {};
+    struct sigaction guard {
+    };
     sigaction(SIGTSTP, &stop, &guard);
     sigset_t unblock;
     sigemptyset(&unblock);
@@ -134,11 +138,13 @@ extern "C" void take_terminal_again(int /*signal_number*/)
 
 // Installs `handler` for `signal_number` unless it is ignored, keeping the
 // previous action.
-void install(int signal_number, void (*handler)(int), const sigset_t& mask, struct sigaction& previous)
+void install(int signal_number, void (*handler)(int), const sigset_t& mask,
+             struct sigaction& previous)
 {
     sigaction(signal_number, nullptr, &previous);
     if (previous.sa_handler != SIG_IGN) {
-        struct sigaction action {};
+        struct sigaction action {
+        };
         action.sa_handler = handler;
         action.sa_mask = mask;
         sigaction(signal_number, &action, nullptr);
@@ -253,7 +259,8 @@ bool locale_is_shift_jis()
     }
     char name[32];
     std::size_t length = 0;
-    for (const char* c = nl_langinfo_l(CODESET, user); *c != '\0' && length + 1 < sizeof name; ++c) {
+    for (const char* c = nl_langinfo_l(CODESET, user); *c != '\0' && length + 1 < sizeof name;
+         ++c) {
         if (*c != '-' && *c != '_') {
             name[length++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
         }
@@ -271,9 +278,9 @@ bool locale_is_shift_jis()
 
 // `name` in the folder of `path` (nothing for a bare name: the current
 // folder) into out[0..size-1].
-bool beside(const char *path, const char *name, char *out, std::size_t size)
+bool beside(const char* path, const char* name, char* out, std::size_t size)
 {
-    const char *slash = std::strrchr(path, '/');
+    const char* slash = std::strrchr(path, '/');
     const std::size_t folder = slash != nullptr ? static_cast<std::size_t>(slash - path) + 1 : 0;
     const std::size_t length = std::strlen(name);
     if (folder + length >= size) {
@@ -284,7 +291,7 @@ bool beside(const char *path, const char *name, char *out, std::size_t size)
     return true;
 }
 
-bool is_utf8(const char *text, std::size_t length)
+bool is_utf8(const char* text, std::size_t length)
 {
     for (std::size_t i = 0; i < length;) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -309,7 +316,7 @@ bool is_utf8(const char *text, std::size_t length)
 // Converts a name between UTF-8 and the locale's character set (to it
 // where `to_locale` is set), when that is not UTF-8. Returns the length
 // written into out[0..size-1] with a NUL, or 0.
-std::size_t convert_name(const char *name, std::size_t length, bool to_locale, char *out,
+std::size_t convert_name(const char* name, std::size_t length, bool to_locale, char* out,
                          std::size_t size)
 {
     locale_t user = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
@@ -327,9 +334,9 @@ std::size_t convert_name(const char *name, std::size_t length, bool to_locale, c
     if (converter == reinterpret_cast<iconv_t>(-1)) { // NOLINT(performance-no-int-to-ptr)
         return 0;
     }
-    char *in = const_cast<char *>(name);
+    char* in = const_cast<char*>(name);
     std::size_t in_left = length;
-    char *at = out;
+    char* at = out;
     std::size_t out_left = size - 1;
     const std::size_t result = iconv(converter, &in, &in_left, &at, &out_left);
     iconv_close(converter);
@@ -342,8 +349,8 @@ std::size_t convert_name(const char *name, std::size_t length, bool to_locale, c
 
 } // namespace
 
-void platform_arguments(int argc, char *argv[], const char *&path, const char *&expected,
-                        int &unused)
+void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected,
+                        int& unused)
 {
     path = argc > 1 ? argv[1] : nullptr;
     expected = argc > 2 ? argv[2] : nullptr;
@@ -484,10 +491,10 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
     return length;
 }
 
-std::size_t platform_legacy_name(const char *path, char *name, std::size_t size)
+std::size_t platform_legacy_name(const char* path, char* name, std::size_t size)
 {
     const char* slash = std::strrchr(path, '/');
-    const char *own = slash != nullptr ? slash + 1 : path;
+    const char* own = slash != nullptr ? slash + 1 : path;
     const std::size_t length = std::strlen(own);
     if (length == 0 || length >= size) {
         return 0;
@@ -499,22 +506,23 @@ std::size_t platform_legacy_name(const char *path, char *name, std::size_t size)
     return length;
 }
 
-bool platform_list_folder(const char *path,
-                          void (*each)(void *context, const char *name, std::size_t length),
-                          void *context)
+bool platform_list_folder(const char* path,
+                          void (*each)(void* context, const char* name, std::size_t length),
+                          void* context)
 {
     char folder[4096];
     if (!beside(path, ".", folder, sizeof folder)) {
         return false;
     }
-    DIR *listing = opendir(folder);
+    DIR* listing = opendir(folder);
     if (listing == nullptr) {
         return false;
     }
-    while (const dirent *entry = readdir(listing)) {
+    while (const dirent* entry = readdir(listing)) {
         const std::size_t length = std::strlen(entry->d_name);
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0 &&
-            (entry->d_type == DT_REG || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0
+            && (entry->d_type == DT_REG || entry->d_type == DT_LNK
+                || entry->d_type == DT_UNKNOWN)) {
             each(context, entry->d_name, length);
         }
     }
@@ -522,23 +530,23 @@ bool platform_list_folder(const char *path,
     return true;
 }
 
-std::int64_t platform_list_time(const char *path, const char *name)
+std::int64_t platform_list_time(const char* path, const char* name)
 {
     char file[4096];
     struct stat info {
     };
-    if (!beside(path, name, file, sizeof file) || stat(file, &info) != 0 ||
-        !S_ISREG(info.st_mode)) {
+    if (!beside(path, name, file, sizeof file) || stat(file, &info) != 0
+        || !S_ISREG(info.st_mode)) {
         return -1;
     }
     return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
 }
 
-int platform_read_list(const char *path, const char *name, std::uint64_t limit,
-                       unsigned char *buffer, std::size_t size,
-                       void (*consume)(void *context, const unsigned char *bytes,
+int platform_read_list(const char* path, const char* name, std::uint64_t limit,
+                       unsigned char* buffer, std::size_t size,
+                       void (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
-                       void *context)
+                       void* context)
 {
     char file[4096];
     if (name == nullptr ? std::strlen(path) >= sizeof file
@@ -552,10 +560,11 @@ int platform_read_list(const char *path, const char *name, std::uint64_t limit,
     if (fd < 0) {
         return -1;
     }
-    struct stat info {};
+    struct stat info {
+    };
     int result = -1;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-        static_cast<std::uint64_t>(info.st_size) <= limit) {
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+        && static_cast<std::uint64_t>(info.st_size) <= limit) {
         std::uint64_t total = 0;
         for (;;) {
             const ssize_t n = read(fd, buffer, size);
@@ -591,7 +600,9 @@ void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, boo
     const char* no_color = std::getenv("NO_COLOR");
     const bool colour = term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0
                         && (no_color == nullptr || *no_color == '\0');
-    const char* on = tone == Tone::match ? "\033[32m" : tone == Tone::mismatch ? "\033[31m" : "\033[33m";
+    const char* on = tone == Tone::match      ? "\033[32m"
+                     : tone == Tone::mismatch ? "\033[31m"
+                                              : "\033[33m";
     std::fflush(stdout);
     std::fprintf(stderr, "%s%s%s%s%s", after_report ? "\n" : "", colour ? on : "",
                  platform_text(sjis, utf8), colour ? "\033[0m" : "", after_report ? "" : "\n");
@@ -600,7 +611,8 @@ void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, boo
 
 std::int64_t platform_file_size(std::FILE* file)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
         return -1;
     }
@@ -628,7 +640,8 @@ std::size_t platform_read(void* buffer, std::size_t size, std::FILE* file)
 #endif
 }
 
-namespace {
+namespace
+{
 
 // The reading thread's stack: it only reads.
 constexpr std::size_t thread_stack = 64 * 1024;
@@ -701,7 +714,8 @@ void platform_thread_join()
 
 const unsigned char* platform_map(std::FILE* file, std::uint64_t offset, std::size_t length)
 {
-    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file), static_cast<off_t>(offset));
+    void* view =
+        mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file), static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
         return nullptr;
     }
@@ -715,7 +729,8 @@ void platform_unmap(const unsigned char* view, std::size_t length)
     munmap(const_cast<unsigned char*>(view), length);
 }
 
-namespace {
+namespace
+{
 
 // Where a fault on a mapped page returns to, while work on a mapping runs.
 sigjmp_buf mapped_fault;
@@ -737,10 +752,12 @@ extern "C" void end_mapped_work(int signal_number)
 bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* /*view*/,
                          std::size_t /*length*/)
 {
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = end_mapped_work;
     sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
+    struct sigaction previous {
+    };
     sigaction(SIGBUS, &action, &previous);
     volatile bool finished = false;
     if (sigsetjmp(mapped_fault, 1) == 0) {

@@ -4,8 +4,8 @@
 // in elapsed milliseconds, Japanese texts as wide text on a console and as
 // the stored Shift-JIS elsewhere, and the files, clipboard and console text
 // of the verdict.
-#include "platform.h"
 #include "long_path.h"
+#include "platform.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -35,7 +35,8 @@ int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildca
                    MsvcrtStartupInfo* info); // NOLINT: msvcrt's name
 }
 
-namespace {
+namespace
+{
 
 // The argument that names the file: 1 unless a wildcard in the first
 // argument matched a folder before a file (platform_arguments).
@@ -141,8 +142,8 @@ int first_argument_names()
 bool ansi_cannot_spell(const wchar_t* wide)
 {
     BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0,
-                                         nullptr, &lossy);
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &lossy);
     return size == 0 || lossy != FALSE;
 }
 
@@ -199,7 +200,7 @@ std::FILE* open_long(const wchar_t* path)
 // The wide path of the file `name` (UTF-8) in the folder of `path`, or of
 // `path` itself where `name` is nullptr: in the extended form where it is
 // longer than MAX_PATH, as the file itself opens.
-bool list_path(const char *path, const char *name, wchar_t *out, std::size_t size)
+bool list_path(const char* path, const char* name, wchar_t* out, std::size_t size)
 {
     static wchar_t wide[longest_path];
     static wchar_t full[longest_path];
@@ -208,9 +209,11 @@ bool list_path(const char *path, const char *name, wchar_t *out, std::size_t siz
         return false;
     }
     const DWORD length = GetFullPathNameW(wide, longest_path, full, nullptr);
-    if (length == 0 || length >= longest_path ||
-        (name != nullptr && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide_name,
-                                                std::size(wide_name)) == 0)) {
+    if (length == 0 || length >= longest_path
+        || (name != nullptr
+            && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide_name,
+                                   std::size(wide_name))
+                   == 0)) {
         return false;
     }
     return platform_sibling_path(full, name != nullptr ? wide_name : nullptr, out, size, MAX_PATH);
@@ -265,7 +268,8 @@ std::FILE* platform_open_file(const char* path)
     }
     if (file == nullptr) {
         static wchar_t converted[longest_path];
-        if (wide == nullptr && MultiByteToWideChar(CP_ACP, 0, path, -1, converted, longest_path) != 0) {
+        if (wide == nullptr
+            && MultiByteToWideChar(CP_ACP, 0, path, -1, converted, longest_path) != 0) {
             wide = converted;
         }
         file = wide != nullptr ? open_long(wide) : nullptr;
@@ -284,8 +288,8 @@ void platform_start()
     (void)PeekConsoleInputW(GetStdHandle(STD_INPUT_HANDLE), &record, 1, &events);
 }
 
-void platform_arguments(int argc, char *argv[], const char *&path, const char *&expected,
-                        int &unused)
+void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected,
+                        int& unused)
 {
     path = argc > 1 ? argv[1] : nullptr;
     expected = argc > 2 ? argv[2] : nullptr;
@@ -322,7 +326,8 @@ void platform_write_path(const char* path)
     // never a look-alike letter that would name another file.
     static char ansi[2 * longest_path];
     if (wide != nullptr
-        && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr, nullptr)
+        && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr,
+                               nullptr)
                != 0) {
         path = ansi;
     }
@@ -397,7 +402,8 @@ unsigned platform_stderr_columns()
 {
     // A line wraps at the width of the console's buffer.
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) == 0 || info.dwSize.X < 1) {
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) == 0
+        || info.dwSize.X < 1) {
         return 80;
     }
     return static_cast<unsigned>(info.dwSize.X);
@@ -438,7 +444,7 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
     return length > 1 ? static_cast<std::size_t>(length - 1) : 0;
 }
 
-std::size_t platform_legacy_name(const char *path, char *name, std::size_t size)
+std::size_t platform_legacy_name(const char* path, char* name, std::size_t size)
 {
     wchar_t wide[1024];
     if (!wide_path(path, wide, std::size(wide))) {
@@ -450,9 +456,9 @@ std::size_t platform_legacy_name(const char *path, char *name, std::size_t size)
     return length > 1 && lossy == FALSE ? static_cast<std::size_t>(length - 1) : 0;
 }
 
-bool platform_list_folder(const char *path,
-                          void (*each)(void *context, const char *name, std::size_t length),
-                          void *context)
+bool platform_list_folder(const char* path,
+                          void (*each)(void* context, const char* name, std::size_t length),
+                          void* context)
 {
     static wchar_t pattern[longest_path + 8];
     if (!list_path(path, "*", pattern, std::size(pattern))) {
@@ -475,25 +481,25 @@ bool platform_list_folder(const char *path,
     return true;
 }
 
-std::int64_t platform_list_time(const char *path, const char *name)
+std::int64_t platform_list_time(const char* path, const char* name)
 {
     static wchar_t file[longest_path + 8];
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!list_path(path, name, file, std::size(file)) ||
-        GetFileAttributesExW(file, GetFileExInfoStandard, &data) == 0 ||
-        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    if (!list_path(path, name, file, std::size(file))
+        || GetFileAttributesExW(file, GetFileExInfoStandard, &data) == 0
+        || (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
         return -1;
     }
     return static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32U) |
-        data.ftLastWriteTime.dwLowDateTime);
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32U)
+        | data.ftLastWriteTime.dwLowDateTime);
 }
 
-int platform_read_list(const char *path, const char *name, std::uint64_t limit,
-                       unsigned char *buffer, std::size_t size,
-                       void (*consume)(void *context, const unsigned char *bytes,
+int platform_read_list(const char* path, const char* name, std::uint64_t limit,
+                       unsigned char* buffer, std::size_t size,
+                       void (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
-                       void *context)
+                       void* context)
 {
     static wchar_t file_path[longest_path + 8];
     if (!list_path(path, name, file_path, std::size(file_path))) {
@@ -508,8 +514,8 @@ int platform_read_list(const char *path, const char *name, std::uint64_t limit,
     }
     int result = -1;
     LARGE_INTEGER file_size{};
-    if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &file_size) != 0 &&
-        static_cast<std::uint64_t>(file_size.QuadPart) <= limit) {
+    if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &file_size) != 0
+        && static_cast<std::uint64_t>(file_size.QuadPart) <= limit) {
         std::uint64_t total = 0;
         for (;;) {
             DWORD n = 0;
@@ -539,7 +545,8 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
     if (user32 == nullptr) {
         return 0;
     }
-    const auto available = user32_function<BOOL(WINAPI*)(UINT)>(user32, "IsClipboardFormatAvailable");
+    const auto available =
+        user32_function<BOOL(WINAPI*)(UINT)>(user32, "IsClipboardFormatAvailable");
     const auto open = user32_function<BOOL(WINAPI*)(HWND)>(user32, "OpenClipboard");
     const auto data = user32_function<HANDLE(WINAPI*)(UINT)>(user32, "GetClipboardData");
     const auto close = user32_function<BOOL(WINAPI*)()>(user32, "CloseClipboard");
@@ -547,7 +554,8 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
     if (available != nullptr && open != nullptr && data != nullptr && close != nullptr
         && available(CF_UNICODETEXT) != 0 && open(nullptr) != 0) {
         HANDLE memory = data(CF_UNICODETEXT);
-        const auto* wide = memory != nullptr ? static_cast<const wchar_t*>(GlobalLock(memory)) : nullptr;
+        const auto* wide =
+            memory != nullptr ? static_cast<const wchar_t*>(GlobalLock(memory)) : nullptr;
         if (wide != nullptr) {
             // Only a short text can be a digest; a longer one is not read.
             const std::size_t units = GlobalSize(memory) / sizeof(wchar_t);
@@ -569,7 +577,8 @@ void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone,
 {
     // Wide text, so that it reads right whatever the console's code page.
     wchar_t text[2048];
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, static_cast<int>(std::size(text)));
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, static_cast<int>(std::size(text)));
     if (length <= 1) {
         return;
     }
@@ -602,7 +611,8 @@ void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone,
 
 std::int64_t platform_file_size(std::FILE* file)
 {
-    struct _stati64 info {};
+    struct _stati64 info {
+    };
     if (_fstati64(_fileno(file), &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
         return -1;
     }
@@ -614,7 +624,8 @@ std::size_t platform_read(void* buffer, std::size_t size, std::FILE* file)
     return std::fread(buffer, 1, size, file);
 }
 
-namespace {
+namespace
+{
 
 // The reading thread's stack: it only reads.
 constexpr unsigned thread_stack = 64 * 1024;
@@ -649,7 +660,8 @@ bool platform_thread_start(void (*body)(), unsigned first, unsigned second)
     semaphores[1] = CreateSemaphoreW(nullptr, static_cast<LONG>(second), most, nullptr);
     if (semaphores[0] != nullptr && semaphores[1] != nullptr) {
         // msvcrt's own thread start, so that its stream functions are ready there.
-        thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, thread_stack, thread_main, nullptr, 0, nullptr));
+        thread = reinterpret_cast<HANDLE>(
+            _beginthreadex(nullptr, thread_stack, thread_main, nullptr, 0, nullptr));
     }
     if (thread == nullptr) {
         close_handles();
@@ -696,7 +708,8 @@ void platform_unmap(const unsigned char* view, std::size_t /*length*/)
     UnmapViewOfFile(view);
 }
 
-namespace {
+namespace
+{
 
 // Where a fault on the mapped bytes returns to, while work on them runs.
 std::jmp_buf mapped_fault;
@@ -709,7 +722,8 @@ volatile std::size_t mapped_length = 0;
 LONG WINAPI end_mapped_work(EXCEPTION_POINTERS* exception)
 {
     const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-    if ((record.ExceptionCode == EXCEPTION_IN_PAGE_ERROR || record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+    if ((record.ExceptionCode == EXCEPTION_IN_PAGE_ERROR
+         || record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
         && record.NumberParameters >= 2 && mapped_view != nullptr) {
         const auto address = static_cast<ULONG_PTR>(record.ExceptionInformation[1]);
         const auto start = reinterpret_cast<ULONG_PTR>(mapped_view);

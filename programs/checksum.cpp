@@ -6,7 +6,8 @@
 #include <cstring>
 #include <initializer_list>
 
-namespace {
+namespace
+{
 
 bool is_space(unsigned char c)
 {
@@ -45,7 +46,7 @@ bool is_digit(char c)
 }
 
 // True when text[0..length-1] begins with `word` (lowercase), without case.
-bool starts_with(const char *text, std::size_t length, const char *word)
+bool starts_with(const char* text, std::size_t length, const char* word)
 {
     const std::size_t count = std::strlen(word);
     if (length < count) {
@@ -59,7 +60,7 @@ bool starts_with(const char *text, std::size_t length, const char *word)
     return true;
 }
 
-bool contains(const char *text, std::size_t length, const char *word)
+bool contains(const char* text, std::size_t length, const char* word)
 {
     for (std::size_t at = 0; at < length; ++at) {
         if (starts_with(text + at, length - at, word)) {
@@ -69,7 +70,7 @@ bool contains(const char *text, std::size_t length, const char *word)
     return false;
 }
 
-bool ends_with(const char *text, std::size_t length, const char *word)
+bool ends_with(const char* text, std::size_t length, const char* word)
 {
     const std::size_t count = std::strlen(word);
     return length >= count && starts_with(text + length - count, count, word);
@@ -93,7 +94,7 @@ bool take_hex(const char* text, std::size_t digits, char* out)
 // The algorithm a token names at text[0..length-1]: 1 this one (`bits`:
 // "256"), -1 another, 0 none; `used` is its length. Read: SHA256, SHA-256,
 // sha_256, SHA2-256, SHASUMS256, SHA1, SHA3-..., MD5, BLAKE2..., B2SUM.
-int algorithm_at(const char *text, std::size_t length, const char *bits, std::size_t &used)
+int algorithm_at(const char* text, std::size_t length, const char* bits, std::size_t& used)
 {
     std::size_t i = 0;
     if (starts_with(text, length, "sha")) {
@@ -118,11 +119,12 @@ int algorithm_at(const char *text, std::size_t length, const char *bits, std::si
                    ? 1
                    : -1;
     }
-    for (const char *other : {"md5", "blake", "b2sum", "crc32", "xxh"}) {
+    for (const char* other : {"md5", "blake", "b2sum", "crc32", "xxh"}) {
         if (starts_with(text, length, other)) {
             used = std::strlen(other);
-            while (used < length &&
-                   (is_digit(text[used]) || lower(text[used]) == 'b' || lower(text[used]) == 's')) {
+            while (
+                used < length
+                && (is_digit(text[used]) || lower(text[used]) == 'b' || lower(text[used]) == 's')) {
                 ++used;
             }
             return -1;
@@ -133,7 +135,7 @@ int algorithm_at(const char *text, std::size_t length, const char *bits, std::si
 
 // The same over a whole name: 1 when some token in it names this
 // algorithm, -1 when only others are named, 0 when none is.
-int algorithm_in(const char *text, std::size_t length, const char *bits)
+int algorithm_in(const char* text, std::size_t length, const char* bits)
 {
     int found = 0;
     for (std::size_t at = 0; at < length; ++at) {
@@ -158,7 +160,7 @@ bool is_separator(char c, bool backslash)
 // Compares a[0..count-1] with b[0..count-1]; under the Windows rule ASCII
 // letters match without case where neither follows a non-ASCII byte (a
 // double-byte character's second byte may look like a letter).
-bool same_name(const char *a, const char *b, std::size_t count, NameRule rule)
+bool same_name(const char* a, const char* b, std::size_t count, NameRule rule)
 {
     bool ascii = true;
     for (std::size_t i = 0; i < count; ++i) {
@@ -173,7 +175,7 @@ bool same_name(const char *a, const char *b, std::size_t count, NameRule rule)
 
 // How an entry's path names the file: 2 the name itself (NAME, ./NAME),
 // 1 a path in a folder (dir/NAME), 0 another file.
-int rank_of(const char *entry, std::size_t length, const char *name, std::size_t name_length,
+int rank_of(const char* entry, std::size_t length, const char* name, std::size_t name_length,
             NameRule rule, bool backslash)
 {
     if (name == nullptr || name_length == 0) {
@@ -186,19 +188,19 @@ int rank_of(const char *entry, std::size_t length, const char *name, std::size_t
     if (length == name_length && same_name(entry, name, length, rule)) {
         return 2;
     }
-    if (length > name_length && is_separator(entry[length - name_length - 1], backslash) &&
-        same_name(entry + length - name_length, name, name_length, rule)) {
+    if (length > name_length && is_separator(entry[length - name_length - 1], backslash)
+        && same_name(entry + length - name_length, name, name_length, rule)) {
         // A backslash after a non-ASCII byte is a double-byte character's
         // second byte in a legacy text, not a separator.
-        const bool trail = entry[length - name_length - 1] == '\\' && length - name_length >= 2 &&
-                           static_cast<unsigned char>(entry[length - name_length - 2]) >= 0x81;
+        const bool trail = entry[length - name_length - 1] == '\\' && length - name_length >= 2
+                           && static_cast<unsigned char>(entry[length - name_length - 2]) >= 0x81;
         return trail ? 0 : 1;
     }
     return 0;
 }
 
 // True when line[0..length-1] is well-formed UTF-8.
-bool is_utf8(const char *line, std::size_t length)
+bool is_utf8(const char* line, std::size_t length)
 {
     for (std::size_t i = 0; i < length;) {
         const auto c = static_cast<unsigned char>(line[i]);
@@ -242,7 +244,7 @@ bool unescape(char* name, std::size_t& length)
     return true;
 }
 
-void copy_path(char *out, const char *path, std::size_t length)
+void copy_path(char* out, const char* path, std::size_t length)
 {
     const std::size_t count =
         length < checksum_path_capacity - 1 ? length : checksum_path_capacity - 1;
@@ -251,8 +253,8 @@ void copy_path(char *out, const char *path, std::size_t length)
 }
 
 // Counts one entry of `rank` giving digest `hex` into a list's tally.
-void tally_add(ChecksumTally &tally, const ChecksumTarget &target, int rank, bool stated,
-               const char *hex, const char *path, std::size_t path_length)
+void tally_add(ChecksumTally& tally, const ChecksumTarget& target, int rank, bool stated,
+               const char* hex, const char* path, std::size_t path_length)
 {
     if (rank == 0 || rank < tally.rank) {
         return;
@@ -282,16 +284,16 @@ void tally_add(ChecksumTally &tally, const ChecksumTarget &target, int rank, boo
 // The name a line is compared with: UTF-8, or for a line that is not, the
 // legacy form.
 struct Name {
-    const char *text;
+    const char* text;
     std::size_t length;
 };
 
 // An entry found in a line: its path names the file with `rank` (own lists
 // raise any naming to 2).
-void add_entry(ChecksumScan &scan, const Name &name, const char *path, std::size_t length,
-               bool backslash, bool stated_by_line, const char *hex)
+void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size_t length,
+               bool backslash, bool stated_by_line, const char* hex)
 {
-    const ChecksumTarget &target = *scan.target;
+    const ChecksumTarget& target = *scan.target;
     int rank = rank_of(path, length, name.text, name.length, target.rule,
                        backslash || target.rule == NameRule::windows);
     if (scan.list.kind == ListKind::own && (rank > 0 || (length == 1 && path[0] == '-'))) {
@@ -302,7 +304,7 @@ void add_entry(ChecksumScan &scan, const Name &name, const char *path, std::size
 
 // Appends the hexadecimal digits of text[0..length-1] to the record; false
 // (nothing kept) when it holds anything but digits and blanks.
-bool record_digits(ChecksumScan &scan, const char *text, std::size_t length)
+bool record_digits(ChecksumScan& scan, const char* text, std::size_t length)
 {
     for (std::size_t i = 0; i < length; ++i) {
         if (!is_blank(text[i]) && hex_value(static_cast<unsigned char>(text[i])) < 0) {
@@ -322,16 +324,16 @@ bool record_digits(ChecksumScan &scan, const char *text, std::size_t length)
 }
 
 // Ends a record over several lines: an entry when its digest is whole.
-void flush_record(ChecksumScan &scan)
+void flush_record(ChecksumScan& scan)
 {
-    const ChecksumTarget &target = *scan.target;
+    const ChecksumTarget& target = *scan.target;
     const std::uint8_t record = scan.record;
     scan.record = 0;
     if (record == 0 || scan.record_digits != target.digits) {
         return;
     }
     scan.record_hex[target.digits] = '\0';
-    const char *path = scan.record_path;
+    const char* path = scan.record_path;
     const std::size_t length = std::strlen(path);
     if (record == 1) {
         tally_add(scan.tally, target,
@@ -355,7 +357,7 @@ void flush_record(ChecksumScan &scan)
 }
 
 // "KEY : value" of PowerShell's list form: the value's start, or nullptr.
-const char *key_value(const char *line, std::size_t length, const char *key)
+const char* key_value(const char* line, std::size_t length, const char* key)
 {
     const std::size_t count = std::strlen(key);
     if (length <= count || std::memcmp(line, key, count) != 0) {
@@ -377,10 +379,10 @@ const char *key_value(const char *line, std::size_t length, const char *key)
 
 // PowerShell's list form (Format-List): Algorithm, Hash and Path lines,
 // values wrapped onto indented lines. True when the line belongs to it.
-bool list_form(ChecksumScan &scan, char *line, std::size_t length, bool legacy)
+bool list_form(ChecksumScan& scan, char* line, std::size_t length, bool legacy)
 {
-    const char *end = line + length;
-    if (const char *value = key_value(line, length, "Algorithm")) {
+    const char* end = line + length;
+    if (const char* value = key_value(line, length, "Algorithm")) {
         flush_record(scan);
         std::size_t used = 0;
         const int which = algorithm_at(value, static_cast<std::size_t>(end - value),
@@ -396,14 +398,14 @@ bool list_form(ChecksumScan &scan, char *line, std::size_t length, bool legacy)
     if (scan.record != 2) {
         return false;
     }
-    if (const char *value = key_value(line, length, "Hash")) {
+    if (const char* value = key_value(line, length, "Hash")) {
         scan.record_key = 1;
         if (!record_digits(scan, value, static_cast<std::size_t>(end - value))) {
             scan.record_digits = checksum_max_digits + 1;
         }
         return true;
     }
-    if (const char *value = key_value(line, length, "Path")) {
+    if (const char* value = key_value(line, length, "Path")) {
         scan.record_key = 2;
         copy_path(scan.record_path, value, static_cast<std::size_t>(end - value));
         return true;
@@ -412,7 +414,7 @@ bool list_form(ChecksumScan &scan, char *line, std::size_t length, bool legacy)
 }
 
 // A line that goes on with the record of the lines before it (indented).
-bool continues_record(ChecksumScan &scan, const char *line, std::size_t length)
+bool continues_record(ChecksumScan& scan, const char* line, std::size_t length)
 {
     if (scan.record == 0 || length == 0 || !is_blank(line[0])) {
         return false;
@@ -434,10 +436,10 @@ bool continues_record(ChecksumScan &scan, const char *line, std::size_t length)
 
 // "ALG (NAME) = HEX", "ALG(NAME)= HEX": coreutils' and BSD's tags,
 // OpenSSL's form. True when the line has this form (for any algorithm).
-bool tag_form(ChecksumScan &scan, const Name &name, char *line, std::size_t length, bool escaped)
+bool tag_form(ChecksumScan& scan, const Name& name, char* line, std::size_t length, bool escaped)
 {
-    const ChecksumTarget &target = *scan.target;
-    const char *open = static_cast<const char *>(std::memchr(line, '(', length));
+    const ChecksumTarget& target = *scan.target;
+    const char* open = static_cast<const char*>(std::memchr(line, '(', length));
     if (open == nullptr) {
         return false;
     }
@@ -486,7 +488,7 @@ bool tag_form(ChecksumScan &scan, const Name &name, char *line, std::size_t leng
     return true;
 }
 
-bool only_blanks_after(const char *line, std::size_t start, std::size_t length)
+bool only_blanks_after(const char* line, std::size_t start, std::size_t length)
 {
     for (std::size_t i = start; i < length; ++i) {
         if (!is_blank(line[i])) {
@@ -499,9 +501,9 @@ bool only_blanks_after(const char *line, std::size_t start, std::size_t length)
 // "HEX  NAME", "HEX *NAME", "HEX NAME", "HEX<tab>NAME"; in the file's own
 // list also "HEX" alone and "HEX  -". PowerShell's table row
 // "SHA256  HEX  PATH" too.
-bool plain_form(ChecksumScan &scan, const Name &name, char *line, std::size_t length, bool escaped)
+bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t length, bool escaped)
 {
-    const ChecksumTarget &target = *scan.target;
+    const ChecksumTarget& target = *scan.target;
     const std::size_t digits = target.digits;
     char hex[checksum_max_digits + 1];
 
@@ -513,8 +515,8 @@ bool plain_form(ChecksumScan &scan, const Name &name, char *line, std::size_t le
         while (at < length && is_blank(line[at])) {
             ++at;
         }
-        if (at + digits <= length && take_hex(line + at, digits, hex) &&
-            (at + digits == length || is_blank(line[at + digits]))) {
+        if (at + digits <= length && take_hex(line + at, digits, hex)
+            && (at + digits == length || is_blank(line[at + digits]))) {
             if (which == 1) {
                 std::size_t path = at + digits;
                 while (path < length && is_blank(line[path])) {
@@ -524,8 +526,8 @@ bool plain_form(ChecksumScan &scan, const Name &name, char *line, std::size_t le
                 while (end > path && is_blank(line[end - 1])) {
                     --end;
                 }
-                const bool cut = ends_with(line + path, end - path, "...") ||
-                                 ends_with(line + path, end - path, "\xE2\x80\xA6");
+                const bool cut = ends_with(line + path, end - path, "...")
+                                 || ends_with(line + path, end - path, "\xE2\x80\xA6");
                 if (scan.list.kind == ListKind::own && (path == end || cut)) {
                     tally_add(scan.tally, target, 2, true, hex, line, 0);
                 } else {
@@ -539,9 +541,9 @@ bool plain_form(ChecksumScan &scan, const Name &name, char *line, std::size_t le
     if (length < digits || !take_hex(line, digits, hex)) {
         return false;
     }
-    if (length == digits ||
-        (length > digits && hex_value(static_cast<unsigned char>(line[digits])) < 0 &&
-         !is_blank(line[digits]))) {
+    if (length == digits
+        || (length > digits && hex_value(static_cast<unsigned char>(line[digits])) < 0
+            && !is_blank(line[digits]))) {
         if (length == digits && scan.list.kind == ListKind::own && !escaped) {
             tally_add(scan.tally, target, 2, scan.list.stated, hex, line, 0);
             return true;
@@ -572,7 +574,7 @@ bool plain_form(ChecksumScan &scan, const Name &name, char *line, std::size_t le
 
 // "NAME: HEX HEX ..." of gpg --print-md, its digits in groups, maybe going
 // on over indented lines.
-bool gpg_form(ChecksumScan &scan, const Name &name, const char *line, std::size_t length,
+bool gpg_form(ChecksumScan& scan, const Name& name, const char* line, std::size_t length,
               bool legacy)
 {
     for (std::size_t colon = 1; colon + 1 < length; ++colon) {
@@ -597,9 +599,9 @@ bool gpg_form(ChecksumScan &scan, const Name &name, const char *line, std::size_
 }
 
 // Reads one whole line (modified in place).
-void read_line(ChecksumScan &scan, char *line, std::size_t length)
+void read_line(ChecksumScan& scan, char* line, std::size_t length)
 {
-    const ChecksumTarget &target = *scan.target;
+    const ChecksumTarget& target = *scan.target;
     const bool legacy = scan.encoding == 1 && !is_utf8(line, length);
     const Name name = legacy
                           ? Name{target.legacy, target.legacy != nullptr ? target.legacy_length : 0}
@@ -636,16 +638,16 @@ void read_line(ChecksumScan &scan, char *line, std::size_t length)
     }
     // coreutils marks a line whose name holds a backslash or a line end.
     const bool escaped = line[0] == '\\';
-    char *text = escaped ? line + 1 : line;
+    char* text = escaped ? line + 1 : line;
     const std::size_t size = escaped ? length - 1 : length;
-    if (!plain_form(scan, name, text, size, escaped) &&
-        !tag_form(scan, name, text, size, escaped) && !escaped) {
+    if (!plain_form(scan, name, text, size, escaped) && !tag_form(scan, name, text, size, escaped)
+        && !escaped) {
         gpg_form(scan, name, line, length, legacy);
     }
 }
 
 // Appends code point `c` to the line as UTF-8, or marks it too long.
-void put_utf8(ChecksumScan &scan, std::uint32_t c)
+void put_utf8(ChecksumScan& scan, std::uint32_t c)
 {
     unsigned char bytes[4];
     std::size_t count = 0;
@@ -673,7 +675,7 @@ void put_utf8(ChecksumScan &scan, std::uint32_t c)
 }
 
 // A line has ended: read it unless it was too long.
-void end_line(ChecksumScan &scan)
+void end_line(ChecksumScan& scan)
 {
     std::size_t length = scan.length;
     if (length > 0 && scan.line[length - 1] == '\r') {
@@ -686,10 +688,10 @@ void end_line(ChecksumScan &scan)
     scan.overflow = false;
 }
 
-void feed_bytes(ChecksumScan &scan, const unsigned char *bytes, std::size_t size)
+void feed_bytes(ChecksumScan& scan, const unsigned char* bytes, std::size_t size)
 {
     while (size > 0) {
-        const auto *end = static_cast<const unsigned char *>(std::memchr(bytes, '\n', size));
+        const auto* end = static_cast<const unsigned char*>(std::memchr(bytes, '\n', size));
         const std::size_t count = end != nullptr ? static_cast<std::size_t>(end - bytes) : size;
         if (!scan.overflow && scan.length + count <= checksum_line_capacity) {
             std::memcpy(scan.line + scan.length, bytes, count);
@@ -706,7 +708,7 @@ void feed_bytes(ChecksumScan &scan, const unsigned char *bytes, std::size_t size
     }
 }
 
-void feed_utf16(ChecksumScan &scan, const unsigned char *bytes, std::size_t size)
+void feed_utf16(ChecksumScan& scan, const unsigned char* bytes, std::size_t size)
 {
     for (std::size_t i = 0; i < size; ++i) {
         if (!scan.has_odd) {
@@ -739,9 +741,9 @@ void feed_utf16(ChecksumScan &scan, const unsigned char *bytes, std::size_t size
 
 // The byte order mark tells the encoding; none means bytes (UTF-8, or a
 // legacy character set where a line is not UTF-8).
-void take_start(ChecksumScan &scan)
+void take_start(ChecksumScan& scan)
 {
-    const unsigned char *s = scan.start;
+    const unsigned char* s = scan.start;
     const std::size_t count = scan.start_count;
     std::size_t skip = 0;
     if (count >= 2 && s[0] == 0xFF && s[1] == 0xFE) {
@@ -759,7 +761,7 @@ void take_start(ChecksumScan &scan)
 
 } // namespace
 
-ListName checksum_list_name(const char *name, std::size_t length, const ChecksumTarget &target)
+ListName checksum_list_name(const char* name, std::size_t length, const ChecksumTarget& target)
 {
     const ListName none{ListKind::none, false};
     // Most files of a folder are no lists: one pass finds none of the
@@ -767,11 +769,13 @@ ListName checksum_list_name(const char *name, std::size_t length, const Checksum
     bool word = false;
     for (std::size_t at = 0; at < length && !word; ++at) {
         const char c = lower(name[at]);
-        word = (c == 's' && (starts_with(name + at, length - at, "sha") ||
-                             starts_with(name + at, length - at, "signatures"))) ||
-               (c == 'c' && starts_with(name + at, length - at, "checksum")) ||
-               (c == '.' && (starts_with(name + at, length - at, ".digest") ||
-                             starts_with(name + at, length - at, ".hash")));
+        word = (c == 's'
+                && (starts_with(name + at, length - at, "sha")
+                    || starts_with(name + at, length - at, "signatures")))
+               || (c == 'c' && starts_with(name + at, length - at, "checksum"))
+               || (c == '.'
+                   && (starts_with(name + at, length - at, ".digest")
+                       || starts_with(name + at, length - at, ".hash")));
     }
     if (!word) {
         return none;
@@ -809,20 +813,20 @@ ListName checksum_list_name(const char *name, std::size_t length, const Checksum
     if (size == target.name_length && same_name(base, target.name, size, target.rule)) {
         return none; // the file itself
     }
-    for (const char *signature : {".asc", ".sig", ".gpg", ".sign", ".minisig", ".pem", ".crt"}) {
+    for (const char* signature : {".asc", ".sig", ".gpg", ".sign", ".minisig", ".pem", ".crt"}) {
         if (ends_with(base, size, signature)) {
             return none;
         }
     }
     // A list's name that names another algorithm makes it that one's list.
-    const char *bits = target.algorithm + 3;
+    const char* bits = target.algorithm + 3;
     // The file's own list: NAME.sha256, NAME.sha256sum, NAME.DIGEST, ...;
     // OTHER.sha256 is another file's.
-    for (const char *own : {".sha256", ".sha256sum", ".sha256sums", ".sha256.txt", ".sha2-256",
+    for (const char* own : {".sha256", ".sha256sum", ".sha256sums", ".sha256.txt", ".sha2-256",
                             ".digest", ".digests", ".checksum", ".hash"}) {
         char suffix[16];
         std::size_t count = 0;
-        for (const char *c = own; *c != '\0' && count + 1 < sizeof suffix; ++c) {
+        for (const char* c = own; *c != '\0' && count + 1 < sizeof suffix; ++c) {
             // "256" stands for the target's bits.
             if (std::strncmp(c, "256", 3) == 0) {
                 std::memcpy(suffix + count, bits, 3);
@@ -834,8 +838,8 @@ ListName checksum_list_name(const char *name, std::size_t length, const Checksum
         }
         suffix[count] = '\0';
         if (size > count && ends_with(base, size, suffix)) {
-            const bool mine = size - count == target.name_length &&
-                              same_name(base, target.name, target.name_length, target.rule);
+            const bool mine = size - count == target.name_length
+                              && same_name(base, target.name, target.name_length, target.rule);
             const int stated = mine ? algorithm_in(base + size - count, count, bits) : -1;
             return stated >= 0 ? ListName{ListKind::own, stated == 1} : none;
         }
@@ -848,16 +852,16 @@ ListName checksum_list_name(const char *name, std::size_t length, const Checksum
     char shasums[16] = "shasums";
     std::memcpy(shasums + 7, bits, 4);
     const bool listed =
-        contains(base, size, sums) || contains(base, size, shasums) ||
-        contains(base, size, "checksum") ||
-        (starts_with(base, size, "signatures") && ends_with(base, size, ".txt")) ||
-        (size == 6 && starts_with(base, size, sha)) ||
-        (size == 10 && starts_with(base, size, sha) && ends_with(base, size, ".txt"));
+        contains(base, size, sums) || contains(base, size, shasums)
+        || contains(base, size, "checksum")
+        || (starts_with(base, size, "signatures") && ends_with(base, size, ".txt"))
+        || (size == 6 && starts_with(base, size, sha))
+        || (size == 10 && starts_with(base, size, sha) && ends_with(base, size, ".txt"));
     const int stated = listed ? algorithm_in(base, size, bits) : -1;
     return stated >= 0 ? ListName{ListKind::list, stated == 1} : none;
 }
 
-void checksum_tally_clear(ChecksumTally &tally)
+void checksum_tally_clear(ChecksumTally& tally)
 {
     tally.rank = 0;
     tally.matched = false;
@@ -871,7 +875,7 @@ void checksum_tally_clear(ChecksumTally &tally)
     tally.unstated = false;
 }
 
-void checksum_tally_merge(ChecksumTally &total, const ChecksumTally &one, bool whole,
+void checksum_tally_merge(ChecksumTally& total, const ChecksumTally& one, bool whole,
                           std::size_t list)
 {
     if (one.rank == 0 || one.rank < total.rank) {
@@ -900,7 +904,7 @@ void checksum_tally_merge(ChecksumTally &total, const ChecksumTally &one, bool w
     total.unstated = total.unstated || one.unstated;
 }
 
-void checksum_scan_start(ChecksumScan &scan, const ChecksumTarget &target, ListName list)
+void checksum_scan_start(ChecksumScan& scan, const ChecksumTarget& target, ListName list)
 {
     scan.target = &target;
     scan.list = list;
@@ -917,7 +921,7 @@ void checksum_scan_start(ChecksumScan &scan, const ChecksumTarget &target, ListN
     checksum_tally_clear(scan.tally);
 }
 
-void checksum_scan_feed(ChecksumScan &scan, const unsigned char *bytes, std::size_t size)
+void checksum_scan_feed(ChecksumScan& scan, const unsigned char* bytes, std::size_t size)
 {
     while (scan.encoding == 0 && size > 0) {
         scan.start[scan.start_count++] = *bytes++;
@@ -933,7 +937,7 @@ void checksum_scan_feed(ChecksumScan &scan, const unsigned char *bytes, std::siz
     }
 }
 
-void checksum_scan_end(ChecksumScan &scan, bool whole)
+void checksum_scan_end(ChecksumScan& scan, bool whole)
 {
     if (scan.encoding == 0) {
         take_start(scan);
@@ -953,8 +957,8 @@ void checksum_scan_end(ChecksumScan &scan, bool whole)
     flush_record(scan);
 }
 
-Argument checksum_argument(const char *text, std::size_t size, const ChecksumTarget &target,
-                           ChecksumScan &scan, char *expected)
+Argument checksum_argument(const char* text, std::size_t size, const ChecksumTarget& target,
+                           ChecksumScan& scan, char* expected)
 {
     while (size > 0 && is_space(static_cast<unsigned char>(text[size - 1]))) {
         --size;
@@ -965,7 +969,7 @@ Argument checksum_argument(const char *text, std::size_t size, const ChecksumTar
     }
     // A checksum line that names the file (in any of the lists' forms).
     checksum_scan_start(scan, target, ListName{ListKind::list, true});
-    checksum_scan_feed(scan, reinterpret_cast<const unsigned char *>(text), size);
+    checksum_scan_feed(scan, reinterpret_cast<const unsigned char*>(text), size);
     checksum_scan_end(scan, true);
     if (scan.tally.rank > 0) {
         std::memcpy(expected, scan.tally.matched ? target.digest : scan.tally.expected,
@@ -1013,8 +1017,8 @@ Argument checksum_argument(const char *text, std::size_t size, const ChecksumTar
     while (run < size && hex_value(static_cast<unsigned char>(text[run])) >= 0) {
         ++run;
     }
-    if ((run >= 32 && run < size && is_blank(text[run])) ||
-        (which != 0 && std::memchr(text, '(', size) != nullptr)) {
+    if ((run >= 32 && run < size && is_blank(text[run]))
+        || (which != 0 && std::memchr(text, '(', size) != nullptr)) {
         return Argument::other_file;
     }
     return Argument::none;

@@ -23,12 +23,12 @@ enum class NameRule { exact, windows };
 
 // The file whose entries are looked for, and the digest it has.
 struct ChecksumTarget {
-    const char *algorithm; // "SHA256", "SHA384" or "SHA512"
+    const char* algorithm; // "SHA256", "SHA384" or "SHA512"
     std::size_t digits;    // 64, 96 or 128
-    const char *digest;    // the printed digest: `digits` lowercase digits
-    const char *name;      // the file's own name (last component), UTF-8
+    const char* digest;    // the printed digest: `digits` lowercase digits
+    const char* name;      // the file's own name (last component), UTF-8
     std::size_t name_length;
-    const char *legacy;        // the same in the legacy character set, or nullptr
+    const char* legacy;        // the same in the legacy character set, or nullptr
     std::size_t legacy_length; // (compared with lines that are not UTF-8)
     NameRule rule;
 };
@@ -47,7 +47,7 @@ struct ListName {
 // "(2)") before the last extension or at the end is passed over.
 // Signatures (.asc, .sig, .gpg, ...), lists of another algorithm, the file
 // itself and OTHER.sha256-style files of other files give none.
-ListName checksum_list_name(const char *name, std::size_t length, const ChecksumTarget &target);
+ListName checksum_list_name(const char* name, std::size_t length, const ChecksumTarget& target);
 
 // What the entries read so far say of the file. Rank 2: an entry names the
 // file itself (NAME, ./NAME, or any entry of its own list); rank 1: a path
@@ -67,18 +67,18 @@ struct ChecksumTally {
 };
 
 // Clears a tally: no entry.
-void checksum_tally_clear(ChecksumTally &tally);
+void checksum_tally_clear(ChecksumTally& tally);
 
 // Adds the tally of one list (numbered `list` by the caller; `whole`: read
 // to its end) to `total`. Lists added first win the place of the one named.
-void checksum_tally_merge(ChecksumTally &total, const ChecksumTally &one, bool whole,
+void checksum_tally_merge(ChecksumTally& total, const ChecksumTally& one, bool whole,
                           std::size_t list);
 
 // The state of reading one list: its text arrives in pieces of any size.
 // Lines are UTF-8 with or without a byte order mark, UTF-16 LE or BE with
 // one, or text in the legacy character set; LF or CR LF ends a line.
 struct ChecksumScan {
-    const ChecksumTarget *target;
+    const ChecksumTarget* target;
     ListName list;
     std::uint8_t encoding;  // 0 not yet known, 1 bytes, 2 UTF-16 LE, 3 UTF-16 BE
     unsigned char start[3]; // the first bytes, until the encoding is known
@@ -91,9 +91,9 @@ struct ChecksumScan {
     bool overflow;     // the line is too long and is passed over
     bool in_signature; // inside a PGP signature block
     // A record over several lines (gpg --print-md, PowerShell's list form).
-    std::uint8_t record; // 0 none, 1 gpg, 2 PowerShell list
-    int record_rank;     // gpg: the rank of its name
-    bool record_stated;  // list: its algorithm is this one
+    std::uint8_t record;     // 0 none, 1 gpg, 2 PowerShell list
+    int record_rank;         // gpg: the rank of its name
+    bool record_stated;      // list: its algorithm is this one
     std::uint8_t record_key; // list: the key read last: 0 none, 1 Hash, 2 Path
     bool record_legacy;
     char record_hex[checksum_max_digits + 1];
@@ -103,14 +103,14 @@ struct ChecksumScan {
 };
 
 // Starts reading a list classified as `list` for `target`.
-void checksum_scan_start(ChecksumScan &scan, const ChecksumTarget &target, ListName list);
+void checksum_scan_start(ChecksumScan& scan, const ChecksumTarget& target, ListName list);
 
 // Reads bytes[0..size-1], the next piece of the list's text.
-void checksum_scan_feed(ChecksumScan &scan, const unsigned char *bytes, std::size_t size);
+void checksum_scan_feed(ChecksumScan& scan, const unsigned char* bytes, std::size_t size);
 
 // Ends the list: `whole` when its text was read to its end; otherwise the
 // last, cut line is passed over. The result stands in scan.tally.
-void checksum_scan_end(ChecksumScan &scan, bool whole);
+void checksum_scan_end(ChecksumScan& scan, bool whole);
 
 // What an argument or the clipboard's text holds.
 enum class Argument {
@@ -126,5 +126,5 @@ enum class Argument {
 // ("HEX  NAME", "SHA256 (NAME) = HEX", ...) naming the file. On `digest`
 // writes it in lowercase with a NUL into expected[0..digits]. `scan` is
 // room to read the text in.
-Argument checksum_argument(const char *text, std::size_t size, const ChecksumTarget &target,
-                           ChecksumScan &scan, char *expected);
+Argument checksum_argument(const char* text, std::size_t size, const ChecksumTarget& target,
+                           ChecksumScan& scan, char* expected);

@@ -8,7 +8,7 @@ namespace
 {
 
 // The bytes and columns of the character at text[0..length-1].
-std::size_t character(const char *text, std::size_t length, bool sjis, unsigned &columns)
+std::size_t character(const char* text, std::size_t length, bool sjis, unsigned& columns)
 {
     const auto c = static_cast<unsigned char>(text[0]);
     columns = 1;
@@ -33,16 +33,16 @@ std::size_t character(const char *text, std::size_t length, bool sjis, unsigned 
     }
     // East Asian wide and fullwidth ranges.
     const bool wide =
-        (point >= 0x1100 && point <= 0x115F) || (point >= 0x2E80 && point <= 0xA4CF) ||
-        (point >= 0xAC00 && point <= 0xD7A3) || (point >= 0xF900 && point <= 0xFAFF) ||
-        (point >= 0xFE30 && point <= 0xFE4F) || (point >= 0xFF00 && point <= 0xFF60) ||
-        (point >= 0xFFE0 && point <= 0xFFE6) || (point >= 0x1F300 && point <= 0x1F64F) ||
-        (point >= 0x20000 && point <= 0x3FFFD);
+        (point >= 0x1100 && point <= 0x115F) || (point >= 0x2E80 && point <= 0xA4CF)
+        || (point >= 0xAC00 && point <= 0xD7A3) || (point >= 0xF900 && point <= 0xFAFF)
+        || (point >= 0xFE30 && point <= 0xFE4F) || (point >= 0xFF00 && point <= 0xFF60)
+        || (point >= 0xFFE0 && point <= 0xFFE6) || (point >= 0x1F300 && point <= 0x1F64F)
+        || (point >= 0x20000 && point <= 0x3FFFD);
     columns = wide ? 2 : 1;
     return count;
 }
 
-bool is_comma(const char *text, std::size_t length, bool sjis)
+bool is_comma(const char* text, std::size_t length, bool sjis)
 {
     return sjis ? length >= 2 && text[0] == '\x81' && text[1] == '\x41'
                 : length >= 3 && std::memcmp(text, "\xE3\x80\x81", 3) == 0;
@@ -50,7 +50,7 @@ bool is_comma(const char *text, std::size_t length, bool sjis)
 
 } // namespace
 
-unsigned layout_width(const char *text, std::size_t length, bool sjis)
+unsigned layout_width(const char* text, std::size_t length, bool sjis)
 {
     unsigned total = 0;
     for (std::size_t at = 0; at < length;) {
@@ -61,7 +61,7 @@ unsigned layout_width(const char *text, std::size_t length, bool sjis)
     return total;
 }
 
-bool layout_wrap(const char *in, bool sjis, unsigned columns, unsigned console, char *out,
+bool layout_wrap(const char* in, bool sjis, unsigned columns, unsigned console, char* out,
                  std::size_t size)
 {
     if (size == 0) {
@@ -70,7 +70,7 @@ bool layout_wrap(const char *in, bool sjis, unsigned columns, unsigned console, 
     const std::size_t length = std::strlen(in);
     std::size_t written = 0;
     unsigned column = 0;
-    const auto put = [&](const char *text, std::size_t count) {
+    const auto put = [&](const char* text, std::size_t count) {
         if (written + count >= size) {
             return false;
         }
@@ -95,8 +95,8 @@ bool layout_wrap(const char *in, bool sjis, unsigned columns, unsigned console, 
         }
         std::size_t end = at + spaces;
         unsigned width = 0;
-        while (end < length && in[end] != ' ' && in[end] != '\n' &&
-               (in[end] != '[' || end == at + spaces || in[end - 1] == '\x01')) {
+        while (end < length && in[end] != ' ' && in[end] != '\n'
+               && (in[end] != '[' || end == at + spaces || in[end - 1] == '\x01')) {
             unsigned w = 0;
             const bool comma = is_comma(in + end, length - end, sjis);
             end += character(in + end, length - end, sjis, w);

@@ -11,8 +11,8 @@
 // wider than a line is not broken but left to the console, which wraps
 // it at its width of `console` columns. Line ends already in the text stay. Returns false, with
 // out[] holding what fits, when out[] is too small.
-bool layout_wrap(const char *in, bool sjis, unsigned columns, unsigned console, char *out,
+bool layout_wrap(const char* in, bool sjis, unsigned columns, unsigned console, char* out,
                  std::size_t size);
 
 // The columns the text[0..length-1] takes on a console.
-unsigned layout_width(const char *text, std::size_t length, bool sjis);
+unsigned layout_width(const char* text, std::size_t length, bool sjis);

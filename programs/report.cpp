@@ -6,13 +6,13 @@
 #include "platform.h"
 #include "verdict.h"
 
-namespace {
+namespace
+{
 
 // "ファイルエラーが発生しました": the stored Shift-JIS bytes (code page 932)
 // and the UTF-8 form, for consoles that use it.
-constexpr char file_error_sjis[] =
-    "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B"
-    "\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+constexpr char file_error_sjis[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B"
+                                   "\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
 constexpr char file_error_utf8[] =
     "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x82\xA8\xE3\x83\xA9\xE3\x83\xBC"
     "\xE3\x81\x8C\xE7\x99\xBA\xE7\x94\x9F\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F";
@@ -51,7 +51,8 @@ void report_verdict(const char* path, const char* argument, int unused, const ch
 {
     char digest[129];
     for (unsigned i = 0; i < count && i < 8; ++i) {
-        std::snprintf(digest + std::size_t{16} * i, 17, "%016llx", static_cast<unsigned long long>(words[i]));
+        std::snprintf(digest + std::size_t{16} * i, 17, "%016llx",
+                      static_cast<unsigned long long>(words[i]));
     }
     verdict_show(path, argument, unused, algorithm, digest);
 }

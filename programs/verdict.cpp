@@ -11,7 +11,8 @@
 #include "layout.h"
 #include "platform.h"
 
-namespace {
+namespace
+{
 
 // A text of the verdict in Shift-JIS (as stored: "\x83\x43" rather than
 // "\x83C", so that no escape swallows the next letter) and in UTF-8.
@@ -26,7 +27,8 @@ constexpr Text match_before{"\x88\xEA\x92v\x01[match]: ", "一致\x01[match]: "}
 constexpr Text match_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x93\xAF\x82\xB6\x82\xC5\x82\xB7\x81i"
     "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x82\xB1\x82\xC6\x82\xCC\x8Am\x94\x46\x82\xC5"
-    "\x81\x41\x8Fo\x8F\x8A\x82\xCC\x8Am\x94\x46\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81j",
+    "\x81\x41\x8Fo\x8F\x8A\x82\xCC\x8Am\x94\x46\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82"
+    "\xF1\x81j",
     " のダイジェストと同じです（壊れていないことの確認で、出所の確認ではありません）"};
 
 // "不一致 [MISMATCH]: X のダイジェストと違います。壊れているか、別のファイルです",
@@ -34,7 +36,8 @@ constexpr Text match_after{
 constexpr Text mismatch_before{"\x95s\x88\xEA\x92v\x01[MISMATCH]: ", "不一致\x01[MISMATCH]: "};
 constexpr Text mismatch_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81\x42"
-    "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xE9\x82\xA9\x81\x41\x95\xCA\x82\xCC\x83t\x83@\x83\x43\x83\x8B"
+    "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xE9\x82\xA9\x81\x41\x95\xCA\x82\xCC\x83t\x83@"
+    "\x83\x43\x83\x8B"
     "\x82\xC5\x82\xB7",
     " のダイジェストと違います。壊れているか、別のファイルです"};
 constexpr Text expected_label{"  (\x8A\xFA\x91\xD2\x92l\x01[expected])",
@@ -158,16 +161,16 @@ unsigned char read_buffer[65536];
 ChecksumScan list_scan;
 
 struct Listing {
-    const char *path;
-    const ChecksumTarget *target;
+    const char* path;
+    const ChecksumTarget* target;
     std::size_t count;
 };
 
 // Keeps a file of the folder that is a list, in order of time, newest
 // first; of more than max_lists the oldest are left out.
-void take_candidate(void *context, const char *name, std::size_t length)
+void take_candidate(void* context, const char* name, std::size_t length)
 {
-    auto &listing = *static_cast<Listing *>(context);
+    auto& listing = *static_cast<Listing*>(context);
     const ListName kind = checksum_list_name(name, length, *listing.target);
     if (kind.kind == ListKind::none || length >= name_capacity) {
         return;
@@ -194,15 +197,15 @@ void take_candidate(void *context, const char *name, std::size_t length)
     listing.count = last + 1;
 }
 
-void feed_scan(void *context, const unsigned char *bytes, std::size_t count)
+void feed_scan(void* context, const unsigned char* bytes, std::size_t count)
 {
-    checksum_scan_feed(*static_cast<ChecksumScan *>(context), bytes, count);
+    checksum_scan_feed(*static_cast<ChecksumScan*>(context), bytes, count);
 }
 
 // Reads one list (`name` beside `path`, or `path` itself) into a tally.
 // Returns whether it was read whole; false too when it was not read.
-bool read_list(const char *path, const char *name, const ChecksumTarget &target, ListName kind,
-               ChecksumTally &tally, bool &read)
+bool read_list(const char* path, const char* name, const ChecksumTarget& target, ListName kind,
+               ChecksumTally& tally, bool& read)
 {
     checksum_scan_start(list_scan, target, kind);
     const int result = platform_read_list(path, name, list_limit, read_buffer, sizeof read_buffer,
@@ -222,13 +225,13 @@ struct Message {
     char sjis[2048];
 };
 
-void append(char *text, std::size_t size, const char *piece)
+void append(char* text, std::size_t size, const char* piece)
 {
     const std::size_t have = std::strlen(text);
     std::snprintf(text + have, size - have, "%s", piece);
 }
 
-void add(Message &message, const Text &text)
+void add(Message& message, const Text& text)
 {
     append(message.utf8, sizeof message.utf8, text.utf8);
     append(message.sjis, sizeof message.sjis, text.sjis);
@@ -237,7 +240,7 @@ void add(Message &message, const Text &text)
 // A piece from outside (a list's name, an entry's path, a digest, a
 // count): control characters shown as '?', so no list can drive the
 // terminal.
-void add_plain(Message &message, const char *piece)
+void add_plain(Message& message, const char* piece)
 {
     char clean[name_capacity + 8];
     std::size_t i = 0;
@@ -250,7 +253,7 @@ void add_plain(Message &message, const char *piece)
 }
 
 // Lays the message out for the console's width and shows it.
-void show(const Message &message, Tone tone, bool after_report)
+void show(const Message& message, Tone tone, bool after_report)
 {
     const unsigned console = platform_stderr_columns();
     // One column is kept free: a line that fills the last column would
@@ -269,11 +272,11 @@ enum class Source { argument, argument_list, lists, clipboard };
 // Says what `tally` holds of the digest: a match, a mismatch, or, where
 // the digests are not tied to the file and this algorithm or a list was
 // not read whole, a difference in yellow.
-void show_tally(const ChecksumTally &tally, Source source, const char *argument_name,
+void show_tally(const ChecksumTally& tally, Source source, const char* argument_name,
                 bool after_report)
 {
     Message message{};
-    const auto add_source = [&](std::size_t list, const char *path) {
+    const auto add_source = [&](std::size_t list, const char* path) {
         if (source == Source::argument) {
             add(message, from_argument);
         } else if (source == Source::clipboard) {
@@ -320,7 +323,7 @@ void show_tally(const ChecksumTally &tally, Source source, const char *argument_
 }
 
 // A tally of one digest given by the user or the clipboard.
-void tally_of_digest(ChecksumTally &tally, const ChecksumTarget &target, const char *expected)
+void tally_of_digest(ChecksumTally& tally, const ChecksumTarget& target, const char* expected)
 {
     checksum_tally_clear(tally);
     tally.rank = 2;
@@ -335,7 +338,7 @@ void tally_of_digest(ChecksumTally &tally, const ChecksumTarget &target, const c
 
 } // namespace
 
-std::size_t verdict_lookup(const char *path, const ChecksumTarget &target, ChecksumTally &total)
+std::size_t verdict_lookup(const char* path, const ChecksumTarget& target, ChecksumTally& total)
 {
     checksum_tally_clear(total);
     Listing listing{path, &target, 0};
@@ -354,13 +357,13 @@ std::size_t verdict_lookup(const char *path, const ChecksumTarget &target, Check
     return listing.count;
 }
 
-const char *verdict_list_name(std::size_t list)
+const char* verdict_list_name(std::size_t list)
 {
     return list < max_lists ? candidates[list].name : "";
 }
 
-void verdict_show(const char *path, const char *argument, int unused, const char *algorithm,
-                  const char *digest)
+void verdict_show(const char* path, const char* argument, int unused, const char* algorithm,
+                  const char* digest)
 {
     // Only a person at a console sees a verdict; nothing else is looked up.
     if (path == nullptr || !platform_stderr_is_terminal()) {
@@ -371,15 +374,15 @@ void verdict_show(const char *path, const char *argument, int unused, const char
     char legacy[name_capacity];
     const std::size_t name_length = platform_file_name(path, name, sizeof name);
     const std::size_t legacy_length = platform_legacy_name(path, legacy, sizeof legacy);
-    const ChecksumTarget target{algorithm,     std::strlen(digest),
-                                digest,        name,
-                                name_length,   legacy_length > 0 ? legacy : nullptr,
-                                legacy_length,
-                                platform_names_ignore_case() ? NameRule::windows : NameRule::exact};
+    const ChecksumTarget target{
+        algorithm,     std::strlen(digest),
+        digest,        name,
+        name_length,   legacy_length > 0 ? legacy : nullptr,
+        legacy_length, platform_names_ignore_case() ? NameRule::windows : NameRule::exact};
 
     static ChecksumTally tally;
     char expected[checksum_max_digits + 1];
-    const Text *unused_reason = nullptr;
+    const Text* unused_reason = nullptr;
     bool decided = false;
     if (argument != nullptr) {
         // The argument decides alone: a digest, a line naming the file, a list.
@@ -423,8 +426,9 @@ void verdict_show(const char *path, const char *argument, int unused, const char
     if (!decided) {
         char clipboard[2048];
         const std::size_t length = platform_clipboard_text(clipboard, sizeof clipboard);
-        if (length > 0 &&
-            checksum_argument(clipboard, length, target, list_scan, expected) == Argument::digest) {
+        if (length > 0
+            && checksum_argument(clipboard, length, target, list_scan, expected)
+                   == Argument::digest) {
             tally_of_digest(tally, target, expected);
             show_tally(tally, Source::clipboard, nullptr, after_report);
         }

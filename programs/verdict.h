@@ -16,14 +16,14 @@
 // and the checksum lists beside the file decide (verdict_lookup), then, on
 // Windows, the clipboard. `unused`: arguments after the second, which one
 // line counts. Nothing goes to standard output, and nothing can fail.
-void verdict_show(const char *path, const char *argument, int unused, const char *algorithm,
-                  const char *digest);
+void verdict_show(const char* path, const char* argument, int unused, const char* algorithm,
+                  const char* digest);
 
 // The lists beside the file at `path` for `target`: its folder listed once,
 // the lists among its files (checksum_list_name), the 64 newest read,
 // newest first, each up to 16 MiB. Their entries go into `total`, the
 // lists numbered from 0, newest first. Returns how many were read.
-std::size_t verdict_lookup(const char *path, const ChecksumTarget &target, ChecksumTally &total);
+std::size_t verdict_lookup(const char* path, const ChecksumTarget& target, ChecksumTally& total);
 
 // The name of list number `list` of the last verdict_lookup.
-const char *verdict_list_name(std::size_t list);
+const char* verdict_list_name(std::size_t list);

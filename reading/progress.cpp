@@ -5,7 +5,8 @@
 
 #include "platform.h"
 
-namespace {
+namespace
+{
 
 constexpr std::uint64_t look_every = std::uint64_t{1} << 20; // bytes between clock looks
 constexpr std::uint64_t never = ~std::uint64_t{0};
@@ -14,8 +15,8 @@ constexpr std::int32_t every_ms = 250;        // at most four lines a second
 
 std::int32_t since(std::int32_t start, std::int32_t now)
 {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now) -
-                                     static_cast<std::uint32_t>(start));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now)
+                                     - static_cast<std::uint32_t>(start));
 }
 
 // `bytes` as "12.3 MiB" or "1.23 GiB" into text[0..size-1].
@@ -69,8 +70,8 @@ void progress_show(ProgressLine& progress, std::uint64_t done)
     progress.next_look = done + look_every;
     const std::int32_t now = platform_clock_ms();
     const std::int32_t elapsed = since(progress.start_ms, now);
-    if (elapsed < first_after_ms ||
-        (progress.shown_length != 0 && since(progress.shown_ms, now) < every_ms)) {
+    if (elapsed < first_after_ms
+        || (progress.shown_length != 0 && since(progress.shown_ms, now) < every_ms)) {
         return;
     }
     progress.shown_ms = now;
@@ -88,8 +89,8 @@ void progress_show(ProgressLine& progress, std::uint64_t done)
     char left[32] = "";
     if (progress.size > 0 && done <= static_cast<std::uint64_t>(progress.size)) {
         const auto size = static_cast<double>(progress.size);
-        const auto seconds = static_cast<unsigned long>((size - static_cast<double>(done)) /
-                                                        (rate > 0.0 ? rate : 1.0));
+        const auto seconds = static_cast<unsigned long>((size - static_cast<double>(done))
+                                                        / (rate > 0.0 ? rate : 1.0));
         std::snprintf(share, sizeof share, "%3d%%",
                       static_cast<int>(static_cast<double>(done) * 100.0 / size));
         std::snprintf(left, sizeof left, "%lu:%02lu left", seconds / 60, seconds % 60);

@@ -7,7 +7,8 @@
 
 #include "platform.h"
 
-namespace {
+namespace
+{
 
 constexpr std::size_t ring = 4;
 // A file this small (or smaller) is read with no thread.
@@ -48,7 +49,8 @@ void reader_start(std::FILE* file, bool ahead)
     source = file;
     taken = 0;
     const std::int64_t size = platform_file_size(file);
-    threaded = ahead && (size < 0 || size > small_file) && platform_thread_start(read_ahead, ring, 0);
+    threaded =
+        ahead && (size < 0 || size > small_file) && platform_thread_start(read_ahead, ring, 0);
 }
 
 std::size_t reader_next(const unsigned char*& piece)
@@ -75,7 +77,8 @@ void reader_end()
     }
 }
 
-namespace {
+namespace
+{
 
 // The run of mapped bytes handed over between looks at the progress line.
 // The window is small, so that a 32-bit process never runs short of
@@ -107,7 +110,8 @@ void hash_window(void* work)
 } // namespace
 
 std::uint64_t map_blocks(std::FILE* file, std::size_t block,
-                         void (*consume)(void* context, const unsigned char* data, std::size_t count),
+                         void (*consume)(void* context, const unsigned char* data,
+                                         std::size_t count),
                          void* context, ProgressLine& progress, bool& failed)
 {
     const std::int64_t size = platform_file_size(file);
@@ -117,7 +121,8 @@ std::uint64_t map_blocks(std::FILE* file, std::size_t block,
     const auto whole = static_cast<std::uint64_t>(size) - static_cast<std::uint64_t>(size) % block;
     std::uint64_t done = 0;
     while (done < whole) {
-        const auto length = static_cast<std::size_t>(whole - done < map_window ? whole - done : map_window);
+        const auto length =
+            static_cast<std::size_t>(whole - done < map_window ? whole - done : map_window);
         const unsigned char* view = platform_map(file, done, length);
         if (view == nullptr) {
             break;

@@ -49,7 +49,8 @@ inline constexpr std::size_t map_window = std::size_t{4} << 20;
 // mapping (a fault on a page it no longer holds, or a size under the bytes
 // hashed once they are done) or the stream cannot be moved.
 std::uint64_t map_blocks(std::FILE* file, std::size_t block,
-                         void (*consume)(void* context, const unsigned char* data, std::size_t count),
+                         void (*consume)(void* context, const unsigned char* data,
+                                         std::size_t count),
                          void* context, ProgressLine& progress, bool& failed);
 
 // The outcome of a driver's reading: the byte total, and whether it failed
@@ -67,8 +68,8 @@ struct ReadResult {
 // are copied to tail[].
 template <typename Word>
 ReadResult read_blocks(std::FILE* file, std::size_t block,
-                        void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
-                        Word state[8], unsigned char* tail)
+                       void (*blocks)(Word state[8], const unsigned char* data, std::size_t count),
+                       Word state[8], unsigned char* tail)
 {
     ProgressLine progress{};
     progress_start(progress, file);

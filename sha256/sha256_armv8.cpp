@@ -9,7 +9,8 @@
 
 #include "sha256_constants.h"
 
-namespace {
+namespace
+{
 
 // Four rounds with the schedule words w (K already added), on ABCD/EFGH.
 inline void four_rounds(uint32x4_t& abcd, uint32x4_t& efgh, uint32x4_t wk)
@@ -39,7 +40,8 @@ void SHA256_blocks_armv8(std::uint32_t state[8], const unsigned char* data, std:
             const unsigned i = step % 4;
             const uint32x4_t wk = vaddq_u32(m[i], vld1q_u32(sha256::K + 4 * step));
             if (step < 12) {
-                m[i] = vsha256su1q_u32(vsha256su0q_u32(m[i], m[(i + 1) % 4]), m[(i + 2) % 4], m[(i + 3) % 4]);
+                m[i] = vsha256su1q_u32(vsha256su0q_u32(m[i], m[(i + 1) % 4]), m[(i + 2) % 4],
+                                       m[(i + 3) % 4]);
             }
             four_rounds(abcd, efgh, wk);
         }

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-namespace sha256 {
+namespace sha256
+{
 
 // Round constants K0..K63: the first 32 bits of the fractional parts of the
 // cube roots of the first 64 primes.

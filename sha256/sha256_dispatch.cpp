@@ -3,7 +3,8 @@
 
 #include "cpu.h"
 
-namespace {
+namespace
+{
 
 constexpr Sha256Kernel portable{"portable", SHA256_blocks_portable, SHA256_portable_usable};
 

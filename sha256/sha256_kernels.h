@@ -19,7 +19,10 @@ struct Sha256Kernel {
 
 // Portable C++: byte order, SHA256_expand, SHA256_transform.
 void SHA256_blocks_portable(std::uint32_t state[8], const unsigned char* data, std::size_t count);
-inline bool SHA256_portable_usable() { return true; }
+inline bool SHA256_portable_usable()
+{
+    return true;
+}
 
 #if defined(__x86_64__) || defined(__i386__)
 // The x86 SHA extensions (sha256_shani.cpp).
@@ -30,7 +33,10 @@ bool SHA256_shani_usable();
 #if defined(__aarch64__)
 // The ARMv8 SHA-256 instructions (sha256_armv8.cpp).
 void SHA256_blocks_armv8(std::uint32_t state[8], const unsigned char* data, std::size_t count);
-inline bool SHA256_armv8_usable() { return arm_has(ArmFeature::sha2); }
+inline bool SHA256_armv8_usable()
+{
+    return arm_has(ArmFeature::sha2);
+}
 #endif
 
 // Every kernel of this build, fastest first (scripts/bench.sh prints the

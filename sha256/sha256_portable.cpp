@@ -7,19 +7,41 @@
 
 #include <cstddef>
 
-namespace {
+namespace
+{
 
 using Word = std::uint32_t;
 using sha256::K;
 static_assert(sizeof(Word) == 4, "SHA-256 words are 32 bits");
 
-constexpr Word rotr(Word x, unsigned n) { return (x >> n) | (x << (32 - n)); }
-constexpr Word big_sigma0(Word x) { return rotr(x, 2) ^ rotr(x, 13) ^ rotr(x, 22); }
-constexpr Word big_sigma1(Word x) { return rotr(x, 6) ^ rotr(x, 11) ^ rotr(x, 25); }
-constexpr Word small_sigma0(Word x) { return rotr(x, 7) ^ rotr(x, 18) ^ (x >> 3); }
-constexpr Word small_sigma1(Word x) { return rotr(x, 17) ^ rotr(x, 19) ^ (x >> 10); }
-constexpr Word ch(Word e, Word f, Word g) { return (e & f) | (~e & g); }
-constexpr Word maj(Word a, Word b, Word c) { return (a & (b ^ c)) ^ (b & c); }
+constexpr Word rotr(Word x, unsigned n)
+{
+    return (x >> n) | (x << (32 - n));
+}
+constexpr Word big_sigma0(Word x)
+{
+    return rotr(x, 2) ^ rotr(x, 13) ^ rotr(x, 22);
+}
+constexpr Word big_sigma1(Word x)
+{
+    return rotr(x, 6) ^ rotr(x, 11) ^ rotr(x, 25);
+}
+constexpr Word small_sigma0(Word x)
+{
+    return rotr(x, 7) ^ rotr(x, 18) ^ (x >> 3);
+}
+constexpr Word small_sigma1(Word x)
+{
+    return rotr(x, 17) ^ rotr(x, 19) ^ (x >> 10);
+}
+constexpr Word ch(Word e, Word f, Word g)
+{
+    return (e & f) | (~e & g);
+}
+constexpr Word maj(Word a, Word b, Word c)
+{
+    return (a & (b ^ c)) ^ (b & c);
+}
 
 // One round with the working variables in the roles a..h. Only the variables
 // playing d and h change; the next round shifts every role by one, so no
@@ -67,8 +89,14 @@ void SHA256_transform(std::uint32_t state[8], const std::uint32_t W[64])
     }
 
     // Add the working variables back into the chaining words.
-    state[0] += a; state[1] += b; state[2] += c; state[3] += d;
-    state[4] += e; state[5] += f; state[6] += g; state[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
 }
 
 void SHA256_blocks_portable(std::uint32_t state[8], const unsigned char* data, std::size_t count)

@@ -4,7 +4,6 @@
 // from its first block to its last.
 #include "sha256_kernels.h"
 
-
 #include <immintrin.h>
 
 #include <utility>
@@ -14,11 +13,12 @@
 
 using sha256::K;
 
-namespace {
+namespace
+{
 
 // H0..H7 into the ABEF / CDGH layout of the instructions.
-[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void load_state(const std::uint32_t state[8],
-                                                             __m128i& abef, __m128i& cdgh)
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void
+load_state(const std::uint32_t state[8], __m128i& abef, __m128i& cdgh)
 {
     const __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
     const __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
@@ -29,8 +29,8 @@ namespace {
 }
 
 // Back to H0..H7 order.
-[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void store_state(std::uint32_t state[8], __m128i abef,
-                                                              __m128i cdgh)
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void
+store_state(std::uint32_t state[8], __m128i abef, __m128i cdgh)
 {
     const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
     const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
@@ -42,8 +42,8 @@ namespace {
 // i = 4 on, that group of words is first computed, in place, from the four
 // groups before it. `i` is a constant, so msg stays in registers.
 template <std::size_t i>
-[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void four_rounds(__m128i& abef, __m128i& cdgh,
-                                                              __m128i msg[4])
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void
+four_rounds(__m128i& abef, __m128i& cdgh, __m128i msg[4])
 {
     if constexpr (i >= 4) {
         const __m128i w16 = msg[i % 4];       // W[t-16..t-13]
@@ -62,17 +62,16 @@ template <std::size_t i>
 }
 
 template <std::size_t... i>
-[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void all_rounds(__m128i& abef, __m128i& cdgh,
-                                                             __m128i msg[4],
-                                                             std::index_sequence<i...> /*steps*/)
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void
+all_rounds(__m128i& abef, __m128i& cdgh, __m128i msg[4], std::index_sequence<i...> /*steps*/)
 {
     (four_rounds<i>(abef, cdgh, msg), ...);
 }
 
 // The 64 rounds of one block whose words W[4i..4i+3] are in msg[i], added
 // into abef and cdgh.
-[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void compress(__m128i& abef, __m128i& cdgh,
-                                                           __m128i msg[4])
+[[gnu::always_inline]] inline __attribute__((target("sha,sse4.1"))) void
+compress(__m128i& abef, __m128i& cdgh, __m128i msg[4])
 {
     const __m128i abef_start = abef;
     const __m128i cdgh_start = cdgh;
@@ -83,9 +82,8 @@ template <std::size_t... i>
 
 } // namespace
 
-__attribute__((target("sha,sse4.1"))) void SHA256_blocks_shani(std::uint32_t state[8],
-                                                                 const unsigned char* data,
-                                                                 std::size_t count)
+__attribute__((target("sha,sse4.1"))) void
+SHA256_blocks_shani(std::uint32_t state[8], const unsigned char* data, std::size_t count)
 {
     // Each 32-bit word's bytes reversed: big-endian words as numbers.
     const __m128i byte_swap = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);

@@ -6,7 +6,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // `x` as eight big-endian bytes at p.
 void store_be64(unsigned char* p, std::uint64_t x)

@@ -10,10 +10,12 @@
 
 #include "sha512_rounds.h"
 
-namespace {
+namespace
+{
 
 // Two rounds with the schedule sums kw = {K+W of round t, of round t+1}.
-inline void two_rounds(uint64x2_t& ab, uint64x2_t& cd, uint64x2_t& ef, uint64x2_t& gh, uint64x2_t kw)
+inline void two_rounds(uint64x2_t& ab, uint64x2_t& cd, uint64x2_t& ef, uint64x2_t& gh,
+                       uint64x2_t kw)
 {
     // h and g join the sums of rounds t and t+1, high lane first.
     const uint64x2_t sums = vaddq_u64(vextq_u64(kw, kw, 1), gh);

@@ -4,20 +4,22 @@
 // rotations.
 #include "sha512_kernels.h"
 
-
 #include <immintrin.h>
 
 #include "cpu.h"
 #include "sha512_x86.h"
 
-namespace {
+namespace
+{
 
-template <int N> [[gnu::always_inline]] inline __attribute__((target("avx2"))) __m128i rotr(__m128i x)
+template <int N>
+[[gnu::always_inline]] inline __attribute__((target("avx2"))) __m128i rotr(__m128i x)
 {
     return _mm_or_si128(_mm_srli_epi64(x, N), _mm_slli_epi64(x, 64 - N));
 }
 
-template <int N> [[gnu::always_inline]] inline __attribute__((target("avx2"))) __m256i rotr(__m256i x)
+template <int N>
+[[gnu::always_inline]] inline __attribute__((target("avx2"))) __m256i rotr(__m256i x)
 {
     return _mm256_or_si256(_mm256_srli_epi64(x, N), _mm256_slli_epi64(x, 64 - N));
 }
@@ -39,7 +41,8 @@ struct Sigmas {
     }
     [[gnu::always_inline]] static inline __attribute__((target("avx2"))) __m256i small1(__m256i x)
     {
-        return _mm256_xor_si256(_mm256_xor_si256(rotr<19>(x), rotr<61>(x)), _mm256_srli_epi64(x, 6));
+        return _mm256_xor_si256(_mm256_xor_si256(rotr<19>(x), rotr<61>(x)),
+                                _mm256_srli_epi64(x, 6));
     }
 };
 
@@ -48,7 +51,8 @@ struct Sigmas {
 __attribute__((target("avx2,bmi2"), flatten)) void
 SHA512_blocks_avx2(std::uint64_t state[8], const unsigned char* data, std::size_t count)
 {
-    sha512::blocks_in_pairs<sha512::schedule_pair<Sigmas>, sha512::schedule_two<Sigmas>>(state, data, count);
+    sha512::blocks_in_pairs<sha512::schedule_pair<Sigmas>, sha512::schedule_two<Sigmas>>(
+        state, data, count);
 }
 
 bool SHA512_avx2_usable()

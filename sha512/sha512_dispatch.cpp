@@ -3,7 +3,8 @@
 
 #include "cpu.h"
 
-namespace {
+namespace
+{
 
 constexpr Sha512Kernel portable{"portable", SHA512_blocks_portable, SHA512_portable_usable};
 

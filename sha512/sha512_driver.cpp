@@ -28,7 +28,8 @@ int SHA512_digest_with(const Sha512Kernel& kernel, const char* path, std::uint64
     // The file's whole blocks go through the engine as they come, from its
     // mapping or the stream's pieces; its last bytes are left in W.
     std::uint64_t W[80];
-    const ReadResult read = read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
+    const ReadResult read =
+        read_blocks(file, 128, kernel.blocks, state, reinterpret_cast<unsigned char*>(W));
     SHA512_finish_with(kernel, state, W, read.total);
 
     // A read error (or a file that shrank under its mapping) also ended the

@@ -19,7 +19,10 @@ struct Sha512Kernel {
 
 // Portable C++: byte order, schedule expansion, SHA512_transform.
 void SHA512_blocks_portable(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline bool SHA512_portable_usable() { return true; }
+inline bool SHA512_portable_usable()
+{
+    return true;
+}
 
 #if defined(__x86_64__) || defined(__i386__)
 // Message schedule in AVX2 vectors, computed two passes ahead of BMI2 scalar
@@ -32,16 +35,21 @@ bool SHA512_avx512_usable();
 // The rounds themselves in vector registers, one 64-bit lane each, for
 // 32-bit x86, which has no 64-bit general registers (sha512_vector.cpp):
 // SSSE3, or AVX-512VL rotations and three-way logic.
-void SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data, std::size_t count);
+void SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data,
+                                std::size_t count);
 bool SHA512_vector_ssse3_usable();
-void SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count);
+void SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data,
+                                 std::size_t count);
 bool SHA512_vector_avx512_usable();
 #endif
 
 #if defined(__aarch64__)
 // The ARMv8.2 SHA-512 instructions (sha512_armv8.cpp).
 void SHA512_blocks_armv8(std::uint64_t state[8], const unsigned char* data, std::size_t count);
-inline bool SHA512_armv8_usable() { return arm_has(ArmFeature::sha512); }
+inline bool SHA512_armv8_usable()
+{
+    return arm_has(ArmFeature::sha512);
+}
 #endif
 
 // Every kernel of this build, fastest first as measured on each

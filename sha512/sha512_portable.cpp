@@ -8,7 +8,8 @@
 
 using sha512::Word;
 
-namespace {
+namespace
+{
 
 // The eight bytes at p as a big-endian word; compilers make this one
 // byte-swapping load.
@@ -22,8 +23,8 @@ Word load_be64(const unsigned char* p)
 void expand(Word W[80])
 {
     for (unsigned t = 16; t < 80; ++t) {
-        W[t] = sha512::small_sigma1(W[t - 2]) + W[t - 7] + sha512::small_sigma0(W[t - 15])
-               + W[t - 16];
+        W[t] =
+            sha512::small_sigma1(W[t - 2]) + W[t - 7] + sha512::small_sigma0(W[t - 15]) + W[t - 16];
     }
 }
 
@@ -45,8 +46,14 @@ void SHA512_transform(std::uint64_t state[8], const std::uint64_t W[80])
     }
 
     // Add the working variables back into the chaining words.
-    state[0] += a; state[1] += b; state[2] += c; state[3] += d;
-    state[4] += e; state[5] += f; state[6] += g; state[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
 }
 
 void SHA512_blocks_portable(std::uint64_t state[8], const unsigned char* data, std::size_t count)

@@ -7,7 +7,8 @@
 
 #include "sha512.h"
 
-namespace sha512 {
+namespace sha512
+{
 
 using Word = std::uint64_t;
 static_assert(sizeof(Word) == 8, "SHA-512 words are 64 bits");
@@ -44,18 +45,48 @@ inline constexpr Word K[80] = {
 using Lanes = Word __attribute__((vector_size(16)));
 
 // The round functions, for a word or for each lane of a vector.
-template <typename T> [[gnu::always_inline]] constexpr T rotr(T x, unsigned n) { return (x >> n) | (x << (64 - n)); }
-template <typename T> [[gnu::always_inline]] constexpr T big_sigma0(T x) { return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39); }
-template <typename T> [[gnu::always_inline]] constexpr T big_sigma1(T x) { return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41); }
-template <typename T> [[gnu::always_inline]] constexpr T small_sigma0(T x) { return rotr(x, 1) ^ rotr(x, 8) ^ (x >> 7); }
-template <typename T> [[gnu::always_inline]] constexpr T small_sigma1(T x) { return rotr(x, 19) ^ rotr(x, 61) ^ (x >> 6); }
-constexpr Word ch(Word e, Word f, Word g) { return (e & f) | (~e & g); }
-constexpr Word maj(Word a, Word b, Word c) { return (a & (b ^ c)) ^ (b & c); }
+template <typename T> [[gnu::always_inline]] constexpr T rotr(T x, unsigned n)
+{
+    return (x >> n) | (x << (64 - n));
+}
+template <typename T> [[gnu::always_inline]] constexpr T big_sigma0(T x)
+{
+    return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39);
+}
+template <typename T> [[gnu::always_inline]] constexpr T big_sigma1(T x)
+{
+    return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41);
+}
+template <typename T> [[gnu::always_inline]] constexpr T small_sigma0(T x)
+{
+    return rotr(x, 1) ^ rotr(x, 8) ^ (x >> 7);
+}
+template <typename T> [[gnu::always_inline]] constexpr T small_sigma1(T x)
+{
+    return rotr(x, 19) ^ rotr(x, 61) ^ (x >> 6);
+}
+constexpr Word ch(Word e, Word f, Word g)
+{
+    return (e & f) | (~e & g);
+}
+constexpr Word maj(Word a, Word b, Word c)
+{
+    return (a & (b ^ c)) ^ (b & c);
+}
 
 // A word as the working-variable type T (in lane 0 of a vector), and back.
-template <typename T> [[gnu::always_inline]] inline T as(Word x) { return T{x}; }
-[[gnu::always_inline]] inline Word word_of(Word x) { return x; }
-[[gnu::always_inline]] inline Word word_of(Lanes x) { return x[0]; }
+template <typename T> [[gnu::always_inline]] inline T as(Word x)
+{
+    return T{x};
+}
+[[gnu::always_inline]] inline Word word_of(Word x)
+{
+    return x;
+}
+[[gnu::always_inline]] inline Word word_of(Lanes x)
+{
+    return x[0];
+}
 
 // One round with the working variables in the roles a..h. Only the variables
 // playing d and h change; the next round shifts every role by one, so no
@@ -137,8 +168,14 @@ template <void (*schedule)(Word W[80], Word kw[80], unsigned t), unsigned words_
         step_fast(c, d, f, g, h, a, b, as<T>(kw[t + 6]), bc);
         step_fast(b, c, e, f, g, h, a, as<T>(kw[t + 7]), bc);
     }
-    state[0] += word_of(a); state[1] += word_of(b); state[2] += word_of(c); state[3] += word_of(d);
-    state[4] += word_of(e); state[5] += word_of(f); state[6] += word_of(g); state[7] += word_of(h);
+    state[0] += word_of(a);
+    state[1] += word_of(b);
+    state[2] += word_of(c);
+    state[3] += word_of(d);
+    state[4] += word_of(e);
+    state[5] += word_of(f);
+    state[6] += word_of(g);
+    state[7] += word_of(h);
 }
 
 } // namespace sha512

@@ -15,7 +15,6 @@
 
 #include "sha512_kernels.h"
 
-
 #include <cstring>
 
 #include "cpu.h"
@@ -24,7 +23,8 @@
 using sha512::Lanes;
 using sha512::Word;
 
-namespace {
+namespace
+{
 
 [[gnu::always_inline]] inline Lanes load(const Word* p)
 {
@@ -74,9 +74,8 @@ namespace {
 
 } // namespace
 
-__attribute__((target("ssse3"))) void SHA512_blocks_vector_ssse3(std::uint64_t state[8],
-                                                                  const unsigned char* data,
-                                                                  std::size_t count)
+__attribute__((target("ssse3"))) void
+SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data, std::size_t count)
 {
     blocks(state, data, count);
 }
@@ -86,9 +85,8 @@ bool SHA512_vector_ssse3_usable()
     return x86_has(X86Feature::ssse3);
 }
 
-__attribute__((target("avx512vl"))) void SHA512_blocks_vector_avx512(std::uint64_t state[8],
-                                                                     const unsigned char* data,
-                                                                     std::size_t count)
+__attribute__((target("avx512vl"))) void
+SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count)
 {
     blocks(state, data, count);
 }

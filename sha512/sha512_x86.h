@@ -11,7 +11,8 @@
 
 #include "sha512_rounds.h"
 
-namespace sha512 {
+namespace sha512
+{
 
 [[gnu::always_inline]] inline __attribute__((target("avx2"))) __m128i load(const Word* p)
 {
@@ -25,7 +26,7 @@ namespace sha512 {
 
 // K + W for the block's own words W[0..15].
 [[gnu::always_inline]] inline __attribute__((target("avx2"))) void first_sums(const Word W[80],
-                                                                               Word kw[80])
+                                                                              Word kw[80])
 {
     for (unsigned t = 0; t < 16; t += 2) {
         store(kw + t, _mm_add_epi64(load(W + t), load(K + t)));
@@ -39,8 +40,8 @@ namespace sha512 {
 }
 
 // W[0..15] from a block's bytes.
-[[gnu::always_inline]] inline __attribute__((target("avx2"))) void load_block(const unsigned char* data,
-                                                                               Word W[80])
+[[gnu::always_inline]] inline __attribute__((target("avx2"))) void
+load_block(const unsigned char* data, Word W[80])
 {
     for (std::size_t t = 0; t < 16; t += 2) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 8 * t));
@@ -63,17 +64,15 @@ inline constexpr std::size_t block_b = 80;
 
 // Words t and t+1 of both blocks for odd t: the high word of one pair and
 // the low word of the next, in each half.
-[[gnu::always_inline]] inline __attribute__((target("avx2"))) __m256i load_odd_pair(const Word W2[160],
-                                                                                    std::size_t t)
+[[gnu::always_inline]] inline __attribute__((target("avx2"))) __m256i
+load_odd_pair(const Word W2[160], std::size_t t)
 {
     return _mm256_alignr_epi8(load_pair(W2, t + 1), load_pair(W2, t - 1), 8);
 }
 
 // Stores words t and t+1 of both blocks, and K + W for them.
-[[gnu::always_inline]] inline __attribute__((target("avx2"))) void store_pair(Word W2[160],
-                                                                              Word kw2[160],
-                                                                              std::size_t t,
-                                                                              __m256i w)
+[[gnu::always_inline]] inline __attribute__((target("avx2"))) void
+store_pair(Word W2[160], Word kw2[160], std::size_t t, __m256i w)
 {
     _mm256_store_si256(reinterpret_cast<__m256i*>(W2 + 2 * t), w);
     const __m256i sum = _mm256_add_epi64(w, _mm256_broadcastsi128_si256(load(K + t)));
@@ -101,8 +100,9 @@ load_two_blocks(const unsigned char* a, const unsigned char* b, Word W2[160], Wo
 template <typename Sigmas>
 __attribute__((target("avx2"))) void schedule_pair(Word W[80], Word kw[80], unsigned t)
 {
-    const __m128i w = _mm_add_epi64(_mm_add_epi64(Sigmas::small1(load(W + t - 2)), load(W + t - 7)),
-                                    _mm_add_epi64(Sigmas::small0(load(W + t - 15)), load(W + t - 16)));
+    const __m128i w =
+        _mm_add_epi64(_mm_add_epi64(Sigmas::small1(load(W + t - 2)), load(W + t - 7)),
+                      _mm_add_epi64(Sigmas::small0(load(W + t - 15)), load(W + t - 16)));
     store(W + t, w);
     store(kw + t, _mm_add_epi64(w, load(K + t)));
 }

@@ -10,7 +10,8 @@
 #include "sha256_kernels.h"
 #include "sha512_kernels.h"
 
-namespace {
+namespace
+{
 
 constexpr std::size_t run_blocks = 32;
 
@@ -40,8 +41,8 @@ void register_all(const char* engine, const Kernel (&table)[N], const Kernel& pi
         benchmark::RegisterBenchmark((std::string(engine) + "_blocks/" + kernel.name).c_str(),
                                      blocks<Word, Kernel>, kernel);
     }
-    benchmark::RegisterBenchmark((std::string(engine) + "_blocks/picked").c_str(), blocks<Word, Kernel>,
-                                 picked);
+    benchmark::RegisterBenchmark((std::string(engine) + "_blocks/picked").c_str(),
+                                 blocks<Word, Kernel>, picked);
 }
 
 } // namespace

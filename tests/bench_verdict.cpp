@@ -11,7 +11,8 @@
 #include "support.h"
 #include "verdict.h"
 
-namespace {
+namespace
+{
 
 const std::string digest = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
 
@@ -25,14 +26,17 @@ void Lookup(benchmark::State& state)
     }
     std::string list;
     for (int i = 0; i < 200; ++i) {
-        list += digest.substr(0, 60) + std::to_string(1000 + i) + "  release/other-" + std::to_string(i) + ".tar.gz\n";
+        list += digest.substr(0, 60) + std::to_string(1000 + i) + "  release/other-"
+                + std::to_string(i) + ".tar.gz\n";
     }
     list += digest + "  download-00042.bin\n";
     for (int i = 0; i < 50; ++i) {
-        dir.write(i == 0 ? "SHA256SUMS" : "sha256sums (" + std::to_string(i) + ").txt", {list.begin(), list.end()});
+        dir.write(i == 0 ? "SHA256SUMS" : "sha256sums (" + std::to_string(i) + ").txt",
+                  {list.begin(), list.end()});
     }
     const std::string path = dir.path + "/download-00042.bin";
-    const ChecksumTarget target{"SHA256", 64, digest.c_str(), "download-00042.bin", 18, nullptr, 0, NameRule::exact};
+    const ChecksumTarget target{"SHA256", 64, digest.c_str(), "download-00042.bin", 18,
+                                nullptr,  0,  NameRule::exact};
     static ChecksumTally total;
     for (auto _ : state) {
         benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, total));

@@ -13,18 +13,18 @@ TEST(Checksum, ListNames)
 {
     const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
                                 nullptr,  0,  NameRule::exact};
-    const auto kind = [&](const std::string &name) {
+    const auto kind = [&](const std::string& name) {
         const ListName list = checksum_list_name(name.data(), name.size(), target);
         return list.kind == ListKind::none
                    ? std::string("none")
-                   : std::string(list.kind == ListKind::own ? "own" : "list") +
-                         (list.stated ? "+" : "");
+                   : std::string(list.kind == ListKind::own ? "own" : "list")
+                         + (list.stated ? "+" : "");
     };
     struct Case {
-        const char *name;
-        const char *kind;
+        const char* name;
+        const char* kind;
     };
-    for (const Case &c :
+    for (const Case& c :
          std::initializer_list<Case>{{"SHA256SUMS", "list+"},
                                      {"SHA256SUMS (1)", "list+"},
                                      {"sha256sums (2).txt", "list+"},
@@ -74,14 +74,14 @@ TEST(Checksum, ArgumentForms)
     const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
                                 nullptr,  0,  NameRule::exact};
     static ChecksumScan scan;
-    const auto argument = [&](const std::string &text, std::string &digest) {
+    const auto argument = [&](const std::string& text, std::string& digest) {
         char expected[checksum_max_digits + 1] = "";
         const Argument kind = checksum_argument(text.data(), text.size(), target, scan, expected);
         digest = kind == Argument::digest ? expected : "";
         return kind;
     };
     std::string digest;
-    for (const std::string &text :
+    for (const std::string& text :
          {" " + upper(other) + "\r\n", other.substr(0, 32) + " " + other.substr(32),
           "sha256:" + other, "SHA256: " + other, "SHA-256 " + upper(other), other + "  a.iso\n",
           other + " *dist/a.iso", "SHA256 (a.iso) = " + other,
@@ -93,7 +93,7 @@ TEST(Checksum, ArgumentForms)
         std::string text;
         Argument kind;
     };
-    for (const Case &c :
+    for (const Case& c :
          {Case{other.substr(1), Argument::wrong_length}, Case{d512, Argument::wrong_length},
           Case{other + "0", Argument::wrong_length},
           Case{"sha512:" + other, Argument::other_algorithm},

@@ -13,11 +13,12 @@
 #include "checksum_digests.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // UTF-16 with a byte order mark, little- or big-endian, from UTF-8 text of
 // the Basic Multilingual Plane.
-std::string utf16(const std::string &text, bool big_endian = false)
+std::string utf16(const std::string& text, bool big_endian = false)
 {
     std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
     for (std::size_t i = 0; i < text.size();) {
@@ -25,9 +26,8 @@ std::string utf16(const std::string &text, bool big_endian = false)
         unsigned point = c;
         std::size_t count = 1;
         if (c >= 0xE0) {
-            point = ((c & 0x0FU) << 12U) |
-                    ((static_cast<unsigned char>(text[i + 1]) & 0x3FU) << 6U) |
-                    (static_cast<unsigned char>(text[i + 2]) & 0x3FU);
+            point = ((c & 0x0FU) << 12U) | ((static_cast<unsigned char>(text[i + 1]) & 0x3FU) << 6U)
+                    | (static_cast<unsigned char>(text[i + 2]) & 0x3FU);
             count = 3;
         } else if (c >= 0xC0) {
             point = ((c & 0x1FU) << 6U) | (static_cast<unsigned char>(text[i + 1]) & 0x3FU);
@@ -44,7 +44,7 @@ std::string utf16(const std::string &text, bool big_endian = false)
 // The verdict a tally gives: no entry, a match, red or yellow.
 enum class Says { none, match, red, yellow };
 
-Says says(const ChecksumTally &tally)
+Says says(const ChecksumTally& tally)
 {
     return tally.rank == 0 ? Says::none
            : tally.matched ? Says::match
@@ -68,7 +68,7 @@ struct File {
 
 // Reads `text` as the list `list_name` for the file, in pieces of `piece`
 // bytes; `whole`: the text is the list's whole text.
-ChecksumTally read(const std::string &list_name, const std::string &text, const File &file,
+ChecksumTally read(const std::string& list_name, const std::string& text, const File& file,
                    std::size_t piece = 7, bool whole = true)
 {
     const ChecksumTarget target{
@@ -82,7 +82,7 @@ ChecksumTally read(const std::string &list_name, const std::string &text, const 
     checksum_scan_start(scan, target, kind);
     for (std::size_t at = 0; at < text.size(); at += piece) {
         const std::string part = text.substr(at, piece);
-        checksum_scan_feed(scan, reinterpret_cast<const unsigned char *>(part.data()), part.size());
+        checksum_scan_feed(scan, reinterpret_cast<const unsigned char*>(part.data()), part.size());
     }
     checksum_scan_end(scan, whole);
     return scan.tally;
@@ -92,7 +92,7 @@ ChecksumTally read(const std::string &list_name, const std::string &text, const 
 // (% in upper case), the file, what a changed copy gets, the algorithm and
 // the encoding.
 struct Layout {
-    const char *publisher;
+    const char* publisher;
     std::string list;
     std::string text;
     std::string file;
@@ -102,10 +102,10 @@ struct Layout {
 };
 
 const std::string clear_signed_start = "-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA256\n\n";
-const std::string signature = "-----BEGIN PGP SIGNATURE-----\n\niQIzBAEBCAAdFiEEo3T+" +
-                              other.substr(0, 40) + "\n=Ab1c\n-----END PGP SIGNATURE-----\n";
+const std::string signature = "-----BEGIN PGP SIGNATURE-----\n\niQIzBAEBCAAdFiEEo3T+"
+                              + other.substr(0, 40) + "\n=Ab1c\n-----END PGP SIGNATURE-----\n";
 
-std::string gpg_groups(const std::string &digest, const std::string &name)
+std::string gpg_groups(const std::string& digest, const std::string& name)
 {
     // gpg --print-md: upper-case groups of 8, wrapped under the first.
     std::string text = name + ":";
@@ -142,25 +142,25 @@ const Layout layouts[] = {
      "tool_1.0_windows_amd64.zip", Says::yellow},
     {"Get-FileHash .Hash", "a.zip.sha256", "%\r\n", "a.zip", Says::red, "SHA256", 1},
     {"Fedora", "Fedora-Workstation-40-1.14-x86_64-CHECKSUM",
-     clear_signed_start +
-         "# Fedora-Workstation-Live-x86_64-40-1.14.iso: 2295853056 bytes\n"
-         "SHA256 (Fedora-Workstation-Live-x86_64-40-1.14.iso) = @\n" +
-         signature,
+     clear_signed_start
+         + "# Fedora-Workstation-Live-x86_64-40-1.14.iso: 2295853056 bytes\n"
+           "SHA256 (Fedora-Workstation-Live-x86_64-40-1.14.iso) = @\n"
+         + signature,
      "Fedora-Workstation-Live-x86_64-40-1.14.iso", Says::red},
     {"Rocky", "CHECKSUM",
      "# Rocky-9.4-x86_64-minimal.iso: 1862270976 bytes\nSHA256 (Rocky-9.4-x86_64-minimal.iso) = @\n"
-     "# Rocky-9.4-x86_64-dvd.iso: 10468982784 bytes\nSHA256 (Rocky-9.4-x86_64-dvd.iso) = " +
-         other + "\n",
+     "# Rocky-9.4-x86_64-dvd.iso: 10468982784 bytes\nSHA256 (Rocky-9.4-x86_64-dvd.iso) = "
+         + other + "\n",
      "Rocky-9.4-x86_64-minimal.iso", Says::red},
     {"AlmaLinux own", "AlmaLinux-9.4-x86_64-boot.iso.CHECKSUM",
-     clear_signed_start +
-         "# AlmaLinux-9.4-x86_64-boot.iso: 1017118720 bytes\nSHA256 "
-         "(AlmaLinux-9.4-x86_64-boot.iso) = @\n" +
-         signature,
+     clear_signed_start
+         + "# AlmaLinux-9.4-x86_64-boot.iso: 1017118720 bytes\nSHA256 "
+           "(AlmaLinux-9.4-x86_64-boot.iso) = @\n"
+         + signature,
      "AlmaLinux-9.4-x86_64-boot.iso", Says::red},
     {"FreeBSD", "CHECKSUM.SHA256-FreeBSD-14.1-RELEASE-amd64",
-     "SHA256 (FreeBSD-14.1-RELEASE-amd64-bootonly.iso) = " + other +
-         "\nSHA256 (FreeBSD-14.1-RELEASE-amd64-disc1.iso) = @\n",
+     "SHA256 (FreeBSD-14.1-RELEASE-amd64-bootonly.iso) = " + other
+         + "\nSHA256 (FreeBSD-14.1-RELEASE-amd64-disc1.iso) = @\n",
      "FreeBSD-14.1-RELEASE-amd64-disc1.iso", Says::red},
     {"FreeBSD SHA-512", "CHECKSUM.SHA512-FreeBSD-14.1-RELEASE-amd64",
      "SHA512 (FreeBSD-14.1-RELEASE-amd64-disc1.iso) = @\n", "FreeBSD-14.1-RELEASE-amd64-disc1.iso",
@@ -184,13 +184,13 @@ const Layout layouts[] = {
     {"Apache Kafka", "kafka_2.13-3.7.0.tgz.sha512", gpg_groups(d512, "kafka_2.13-3.7.0.tgz"),
      "kafka_2.13-3.7.0.tgz", Says::red, "SHA512"},
     {"Wireshark", "SIGNATURES-4.2.5.txt",
-     clear_signed_start +
-         "Wireshark-4.2.5-x64.exe: 86220144 bytes\nSHA256(Wireshark-4.2.5-x64.exe)=@\n"
-         "SHA1(Wireshark-4.2.5-x64.exe)=" +
-         other.substr(0, 40) +
-         "\n\nWireshark-4.2.5-arm64.exe: 1 bytes\n"
-         "SHA256(Wireshark-4.2.5-arm64.exe)=" +
-         other + "\n" + signature,
+     clear_signed_start
+         + "Wireshark-4.2.5-x64.exe: 86220144 bytes\nSHA256(Wireshark-4.2.5-x64.exe)=@\n"
+           "SHA1(Wireshark-4.2.5-x64.exe)="
+         + other.substr(0, 40)
+         + "\n\nWireshark-4.2.5-arm64.exe: 1 bytes\n"
+           "SHA256(Wireshark-4.2.5-arm64.exe)="
+         + other + "\n" + signature,
      "Wireshark-4.2.5-x64.exe", Says::red},
     {"OpenSSL SHA2-256", "SHA256SUMS", "SHA2-256(a.iso)= @\n", "a.iso", Says::red},
     {"PowerShell table", "setup.exe.sha256",
@@ -211,8 +211,8 @@ const Layout layouts[] = {
      "deno-x86_64-pc-windows-msvc.zip", Says::red, "SHA256", 1},
     {"UTF-16 BE", "SHA256SUMS", "@  a.iso\r\n", "a.iso", Says::red, "SHA256", 2},
     {"Firefox", "SHA256SUMS (1)",
-     other + "  win32/en-US/" + firefox + "\n@  win64/en-US/" + firefox + "\n" + third +
-         "  win64/de/" + firefox + "\n",
+     other + "  win32/en-US/" + firefox + "\n@  win64/en-US/" + firefox + "\n" + third
+         + "  win64/de/" + firefox + "\n",
      firefox, Says::red},
 };
 
@@ -223,7 +223,7 @@ const Layout layouts[] = {
 // digest to the file and this algorithm, yellow where it does not.
 TEST(Checksum, EveryPublisherLayout)
 {
-    for (const Layout &layout : layouts) {
+    for (const Layout& layout : layouts) {
         const std::size_t digits = layout.algorithm == "SHA512" ? 128 : 64;
         const std::string digest = digits == 128 ? d512 : d256;
         std::string changed = digest;
@@ -323,7 +323,7 @@ TEST(Checksum, NoFalseAlarm)
 TEST(Checksum, PassesOverWhatIsNotAnEntry)
 {
     const File file{"a.iso", d256};
-    for (const std::string &text :
+    for (const std::string& text :
          {d256 + "  b.iso\n", d256 + "  A.ISO\n", d256 + "  xa.iso\n", d256 + "  x/xa.iso\n",
           "SHA512 (a.iso) = " + d256 + "\n", "SHA256 (a.iso) = " + d512 + "\n", d512 + "  a.iso\n",
           d256.substr(1) + "  a.iso\n", d256 + "  a.iso/\n", d256 + "\n",
@@ -331,8 +331,8 @@ TEST(Checksum, PassesOverWhatIsNotAnEntry)
           std::string("\0", 1) + d256 + "  a.iso", d256 + "  a.iso" + std::string("\0", 1),
           "a.iso: " + upper(d256.substr(8)) + "\n", std::string("\xFF\xFE\x41"),
           std::string(5000, ' ') + d256 + "  a.iso\n",
-          clear_signed_start + "x\n-----BEGIN PGP SIGNATURE-----\n" + d256 +
-              "  a.iso\n-----END PGP SIGNATURE-----\n"}) {
+          clear_signed_start + "x\n-----BEGIN PGP SIGNATURE-----\n" + d256
+              + "  a.iso\n-----END PGP SIGNATURE-----\n"}) {
         EXPECT_EQ(says(read("SHA256SUMS", text, file)), Says::none) << text;
     }
     // Forms that are entries: a tab, escapes, dash-escaped clear-signed text.

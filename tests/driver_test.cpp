@@ -22,11 +22,13 @@ TEST(Sha512Driver, FilesOfBoundarySizesThroughEveryKernel)
     const TempDir dir;
     constexpr std::size_t piece = piece_size;
     const auto data = random_bytes(map_window + 2000, 5);
-    for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{111}, std::size_t{112},
-                             std::size_t{127}, std::size_t{128}, std::size_t{129}, std::size_t{255},
-                             std::size_t{256}, piece - 1, piece, piece + 1, piece + 111, piece + 112,
-                             2 * piece, 2 * piece + 1000, map_window, map_window + 1999}) {
-        const std::vector<unsigned char> bytes(data.begin(), data.begin() + static_cast<long>(size));
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{111}, std::size_t{112}, std::size_t{127},
+          std::size_t{128}, std::size_t{129}, std::size_t{255}, std::size_t{256}, piece - 1, piece,
+          piece + 1, piece + 111, piece + 112, 2 * piece, 2 * piece + 1000, map_window,
+          map_window + 1999}) {
+        const std::vector<unsigned char> bytes(data.begin(),
+                                               data.begin() + static_cast<long>(size));
         const std::string path = dir.write("f" + std::to_string(size), bytes);
         const std::string want512 = oracle_hex("SHA512", bytes.data(), size);
         const std::string want384 = oracle_hex("SHA384", bytes.data(), size);
@@ -66,12 +68,41 @@ TEST(Sha256Driver, FilesAroundEveryBoundaryThroughEveryKernel)
     const TempDir dir;
     constexpr std::size_t piece = piece_size;
     const auto data = random_bytes(map_window + 4096, 12);
-    const std::size_t sizes[] = {0,    1,    3,    55,   56,   57,   63,   64,        65,        119,
-                                 120,  128,  4095, 4096, 4097, 4151, 4152, 4159,      4160,      8191,
-                                 8192, 8193, 8247, 8248, 12287, piece - 1, piece, piece + 1, piece + 55, piece + 56,
-                                 map_window - 1, map_window + 4095};
+    const std::size_t sizes[] = {0,
+                                 1,
+                                 3,
+                                 55,
+                                 56,
+                                 57,
+                                 63,
+                                 64,
+                                 65,
+                                 119,
+                                 120,
+                                 128,
+                                 4095,
+                                 4096,
+                                 4097,
+                                 4151,
+                                 4152,
+                                 4159,
+                                 4160,
+                                 8191,
+                                 8192,
+                                 8193,
+                                 8247,
+                                 8248,
+                                 12287,
+                                 piece - 1,
+                                 piece,
+                                 piece + 1,
+                                 piece + 55,
+                                 piece + 56,
+                                 map_window - 1,
+                                 map_window + 4095};
     for (const std::size_t size : sizes) {
-        const std::vector<unsigned char> bytes(data.begin(), data.begin() + static_cast<long>(size));
+        const std::vector<unsigned char> bytes(data.begin(),
+                                               data.begin() + static_cast<long>(size));
         const std::string path = dir.write("f" + std::to_string(size), bytes);
         const std::string want = oracle_hex("SHA256", bytes.data(), size);
         std::uint32_t state[8];

@@ -26,13 +26,15 @@ TEST(Hostile, FileShrinkingWhileRead)
     const auto bytes = random_bytes(64 << 20, 16);
     const std::string path = dir.write("shrinking", bytes);
     for (const Program& program : programs) {
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         const auto cut_while_reading = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
             wait_until_reading(pid, path);
             EXPECT_EQ(truncate(path.c_str(), 1000), 0);
         };
-        const Outcome outcome = run({program.exe, path}, {}, nullptr, Streams::usual, cut_while_reading);
+        const Outcome outcome =
+            run({program.exe, path}, {}, nullptr, Streams::usual, cut_while_reading);
         const std::string out = without_seconds(outcome.out, "秒");
         if (outcome.status == 0) {
             EXPECT_EQ(out, report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
@@ -58,7 +60,8 @@ TEST(Hostile, IrregularFifoAndGrowingFile)
             const int fd = open(fifo.c_str(), O_WRONLY);
             std::size_t done = 0;
             for (unsigned step = 1; done < sent.size(); ++step) {
-                const std::size_t size = std::min<std::size_t>(sent.size() - done, (step * 7919) % 9000 + 1);
+                const std::size_t size =
+                    std::min<std::size_t>(sent.size() - done, (step * 7919) % 9000 + 1);
                 if (write(fd, sent.data() + done, size) != static_cast<ssize_t>(size)) {
                     _exit(1);
                 }
@@ -77,12 +80,14 @@ TEST(Hostile, IrregularFifoAndGrowingFile)
     // 16 MiB, and 4 MiB more four times once the program reads.
     constexpr std::size_t step = 4 << 20;
     const auto bytes = random_bytes(32 << 20, 27);
-    const std::string path = dir.write("growing", std::vector<unsigned char>(bytes.begin(), bytes.begin() + (16 << 20)));
+    const std::string path =
+        dir.write("growing", std::vector<unsigned char>(bytes.begin(), bytes.begin() + (16 << 20)));
     const auto extend = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
         wait_until_reading(pid, path);
         std::ofstream out(path, std::ios::binary | std::ios::app);
         for (std::size_t at = 16 << 20; at < bytes.size(); at += step) {
-            out.write(reinterpret_cast<const char*>(bytes.data() + at), static_cast<std::streamsize>(step));
+            out.write(reinterpret_cast<const char*>(bytes.data() + at),
+                      static_cast<std::streamsize>(step));
             out.flush();
         }
     };

@@ -42,7 +42,8 @@ TEST(Hostile, SpecialFiles)
     for (const Program& program : programs) {
         const Outcome outcome = run({program.exe, "/dev/null"});
         EXPECT_EQ(outcome.status, 0);
-        EXPECT_EQ(without_seconds(outcome.out, "秒"), report("/dev/null", oracle_hex(program.digest, "", 0)));
+        EXPECT_EQ(without_seconds(outcome.out, "秒"),
+                  report("/dev/null", oracle_hex(program.digest, "", 0)));
     }
 }
 
@@ -50,11 +51,13 @@ TEST(Hostile, OddPathsArePrintedExactly)
 {
     const TempDir dir;
     const auto bytes = random_bytes(70, 15);
-    for (const std::string name : {"with spaces and  two", "new\nline", "not utf-8 \xff\xfe\x80", "-dash"}) {
+    for (const std::string name :
+         {"with spaces and  two", "new\nline", "not utf-8 \xff\xfe\x80", "-dash"}) {
         const std::string path = dir.write(name, bytes);
         const Outcome outcome = run({HASH256_PATH, path});
         EXPECT_EQ(outcome.status, 0) << name;
-        EXPECT_EQ(outcome.out, report(path, oracle_hex("SHA256", bytes.data(), bytes.size()))) << name;
+        EXPECT_EQ(outcome.out, report(path, oracle_hex("SHA256", bytes.data(), bytes.size())))
+            << name;
     }
 }
 
@@ -87,11 +90,17 @@ TEST(Hostile, ClosedStandardStreams)
     for (const Program& program : programs) {
         const Outcome no_input = run({program.exe, path}, {}, nullptr, Streams::stdin_closed);
         EXPECT_EQ(no_input.status, 0) << program.exe;
-        EXPECT_EQ(without_seconds(no_input.out, "秒"), report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
-        EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::stdout_closed).status, 2) << program.exe;
-        EXPECT_EQ(run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::stdout_closed).status, 1);
-        EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::reader_gone).status, 2) << program.exe;
-        EXPECT_EQ(run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::reader_gone).status, 1);
+        EXPECT_EQ(without_seconds(no_input.out, "秒"),
+                  report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
+        EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::stdout_closed).status, 2)
+            << program.exe;
+        EXPECT_EQ(
+            run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::stdout_closed).status,
+            1);
+        EXPECT_EQ(run({program.exe, path}, {}, nullptr, Streams::reader_gone).status, 2)
+            << program.exe;
+        EXPECT_EQ(
+            run({program.exe, dir.path + "/missing"}, {}, nullptr, Streams::reader_gone).status, 1);
     }
 }
 
@@ -122,6 +131,7 @@ TEST(Hostile, SmallStack)
     for (const Program& program : programs) {
         const Outcome outcome = run({program.exe, path}, {}, nullptr, Streams::small_stack);
         EXPECT_EQ(outcome.status, 0) << program.exe;
-        EXPECT_EQ(without_seconds(outcome.out, "秒"), report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
+        EXPECT_EQ(without_seconds(outcome.out, "秒"),
+                  report(path, oracle_hex(program.digest, bytes.data(), bytes.size())));
     }
 }

@@ -10,7 +10,8 @@
 #include "sha512_kernels.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // Runs of 1 to 9 blocks at offsets 0 to 15, as one call and split in two
 // calls that carry the state, against the portable kernel on the same bytes
@@ -45,8 +46,10 @@ void check_every_kernel(const Kernel (&table)[N], const Kernel& portable)
                 const std::size_t first = count / 2;
                 kernel.blocks(split, bytes, first);
                 kernel.blocks(split, bytes + first * block, count - first);
-                ASSERT_EQ(std::memcmp(expected, whole, sizeof expected), 0) << count << " blocks at +" << offset;
-                ASSERT_EQ(std::memcmp(expected, split, sizeof expected), 0) << count << " blocks at +" << offset << ", split";
+                ASSERT_EQ(std::memcmp(expected, whole, sizeof expected), 0)
+                    << count << " blocks at +" << offset;
+                ASSERT_EQ(std::memcmp(expected, split, sizeof expected), 0)
+                    << count << " blocks at +" << offset << ", split";
             }
         }
     }
@@ -77,6 +80,8 @@ TEST(Kernels, EveryKernelMatchesPortable)
 // The picked kernels are the first in each table that this CPU can run.
 TEST(Kernels, PickedKernelIsTheFirstUsable)
 {
-    EXPECT_EQ(&SHA512_kernel_for_cpu(), &first_usable(SHA512_kernels)) << SHA512_kernel_for_cpu().name;
-    EXPECT_EQ(&SHA256_kernel_for_cpu(), &first_usable(SHA256_kernels)) << SHA256_kernel_for_cpu().name;
+    EXPECT_EQ(&SHA512_kernel_for_cpu(), &first_usable(SHA512_kernels))
+        << SHA512_kernel_for_cpu().name;
+    EXPECT_EQ(&SHA256_kernel_for_cpu(), &first_usable(SHA256_kernels))
+        << SHA256_kernel_for_cpu().name;
 }

@@ -12,8 +12,9 @@
 TEST(Layout, BreaksOnlyBetweenWords)
 {
     const std::string d128 = d512;
-    const std::string text = d256 + "  (期待値\x01[expected])\n不一致\x01[MISMATCH]: SHA256SUMS "
-                                    "のダイジェストと違います。壊れているか、別のファイルです";
+    const std::string text = d256
+                             + "  (期待値\x01[expected])\n不一致\x01[MISMATCH]: SHA256SUMS "
+                               "のダイジェストと違います。壊れているか、別のファイルです";
     char out[1024];
     ASSERT_TRUE(layout_wrap(text.c_str(), false, 79, 80, out, sizeof out));
     const std::string laid(out);
@@ -26,7 +27,7 @@ TEST(Layout, BreaksOnlyBetweenWords)
         start = end + 1;
     }
     EXPECT_NE(laid.find("(期待値 [expected])"), std::string::npos) << laid;
-    const auto words = [](const std::string &t) {
+    const auto words = [](const std::string& t) {
         return replace_all(replace_all(replace_all(t, "\x01", ""), " ", ""), "\n", "");
     };
     EXPECT_EQ(words(laid), words(text)) << laid;

@@ -12,8 +12,9 @@
 #include "support.h"
 
 // Shift-JIS locales get the stored bytes, UTF-8 ones the converted text.
-class Locales : public ::testing::Test {
-protected:
+class Locales : public ::testing::Test
+{
+  protected:
     static void SetUpTestSuite()
     {
         dir = new TempDir;
@@ -40,7 +41,8 @@ TEST_F(Locales, MessageAndUnitFollowTheCharacterSet)
     for (const char* charmap : charmaps) {
         const std::string locale = std::string("ja_JP.") + charmap;
         const std::vector<std::string> env = {"LOCPATH=" + dir->path, "LC_ALL=" + locale};
-        ASSERT_EQ(access((dir->path + "/" + locale).c_str(), F_OK), 0) << "localedef made no " << locale;
+        ASSERT_EQ(access((dir->path + "/" + locale).c_str(), F_OK), 0)
+            << "localedef made no " << locale;
         const Outcome missing_file = run({HASH512_PATH, missing}, env);
         EXPECT_EQ(missing_file.status, 1);
         EXPECT_EQ(missing_file.out, failure(message_sjis)) << locale;
@@ -49,14 +51,15 @@ TEST_F(Locales, MessageAndUnitFollowTheCharacterSet)
         EXPECT_NE(timed.out, without_seconds(timed.out, sjis_unit)) << locale;
     }
     // The verdict on a terminal too: "一致" in Shift-JIS.
-    const Outcome verdict = run({HASH256_PATH, path, oracle_hex("SHA256", "", 0)},
-                                {"LOCPATH=" + dir->path, "LC_ALL=ja_JP.SHIFT_JIS"}, nullptr, Streams::stderr_terminal);
+    const Outcome verdict =
+        run({HASH256_PATH, path, oracle_hex("SHA256", "", 0)},
+            {"LOCPATH=" + dir->path, "LC_ALL=ja_JP.SHIFT_JIS"}, nullptr, Streams::stderr_terminal);
     EXPECT_NE(verdict.err.find("\x95s\x88\xEA\x92v [MISMATCH]"), std::string::npos) << verdict.err;
     // A list written in Shift-JIS (Japanese Windows' ANSI code page) names
     // 日本語.bin: read in the locale's character set, whether the file's
     // own name is in UTF-8 or in Shift-JIS.
     const std::string sjis_name = "\x93\xFA\x96\x7B\x8C\xEA.bin";
-    for (const std::string &name : {std::string("日本語.bin"), sjis_name}) {
+    for (const std::string& name : {std::string("日本語.bin"), sjis_name}) {
         const TempDir folder;
         const std::string file = folder.write(name, random_bytes(40, 11));
         const std::string list = oracle_hex("SHA256", "", 0) + "  " + sjis_name + "\r\n";

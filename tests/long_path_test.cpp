@@ -5,7 +5,8 @@
 
 #include "long_path.h"
 
-namespace {
+namespace
+{
 
 std::string extended(const std::string& full, std::size_t size = 300)
 {
@@ -36,7 +37,7 @@ TEST(LongPath, ListBesideTheFile)
     char out[600];
     EXPECT_TRUE(platform_sibling_path("C:\\dl\\a.iso", "SHA256SUMS", out, sizeof out, 260));
     EXPECT_EQ(std::string(out), "C:\\dl\\SHA256SUMS");
-    EXPECT_TRUE(platform_sibling_path("C:\\dl\\a.iso", static_cast<const char *>(nullptr), out,
+    EXPECT_TRUE(platform_sibling_path("C:\\dl\\a.iso", static_cast<const char*>(nullptr), out,
                                       sizeof out, 260));
     EXPECT_EQ(std::string(out), "C:\\dl\\a.iso");
     const std::string folder = "C:\\" + std::string(250, 'd') + "\\";

@@ -31,7 +31,8 @@ TEST(Pause, TakesOneKeyOnATerminalAndRestoresIt)
         ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
         termios waiting{};
         tcgetattr(master, &waiting);
-        EXPECT_EQ(waiting.c_lflag & (ICANON | ECHO), 0U) << "the wait needs no Enter and echoes nothing";
+        EXPECT_EQ(waiting.c_lflag & (ICANON | ECHO), 0U)
+            << "the wait needs no Enter and echoes nothing";
         ASSERT_EQ(write(master, &key, 1), 1);
 
         const TerminalEnd end = finish_on_terminal(pid, master, seen);
@@ -90,7 +91,8 @@ TEST(Pause, WaitsOnANonBlockingTerminal)
     std::string seen;
     ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
     int status = 0;
-    ASSERT_TRUE(wait_until_polling(pid, status)) << "ended without a key, status " << decode(status);
+    ASSERT_TRUE(wait_until_polling(pid, status))
+        << "ended without a key, status " << decode(status);
     ASSERT_EQ(write(master, "k", 1), 1);
     const TerminalEnd end = finish_on_terminal(pid, master, seen);
     EXPECT_EQ(end.status, 0);
@@ -122,7 +124,8 @@ TEST(Pause, DiscardsKeysPressedBeforeThePrompt)
     std::string seen;
     ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
     int status = 0;
-    ASSERT_TRUE(wait_until_polling(pid, status, true)) << "the pause took an earlier key: " << decode(status);
+    ASSERT_TRUE(wait_until_polling(pid, status, true))
+        << "the pause took an earlier key: " << decode(status);
     ASSERT_EQ(write(master, "k", 1), 1);
     const TerminalEnd end = finish_on_terminal(pid, master, seen);
     EXPECT_EQ(end.status, 0);
@@ -145,9 +148,14 @@ TEST(Pause, SurvivesAStop)
     ASSERT_TRUE(eventually([&] { return raw(master); }));
     ASSERT_EQ(kill(-job, SIGTSTP), 0);
     ASSERT_TRUE(eventually([job] { return state_of(job) == 'T'; })) << "the program did not stop";
-    expect_settings_restored([&] { termios now{}; tcgetattr(master, &now); return now; }());
+    expect_settings_restored([&] {
+        termios now{};
+        tcgetattr(master, &now);
+        return now;
+    }());
     ASSERT_EQ(kill(-job, SIGCONT), 0);
-    ASSERT_TRUE(eventually([&] { return raw(master); })) << "the pause did not take the terminal again";
+    ASSERT_TRUE(eventually([&] { return raw(master); }))
+        << "the pause did not take the terminal again";
     ASSERT_EQ(write(master, "k", 1), 1);
     const TerminalEnd end = finish_on_terminal(pid, master, seen);
     EXPECT_EQ(end.status, 0);
@@ -174,13 +182,13 @@ TEST(Job, ReadingTheTerminalInTheBackgroundStops)
         const pid_t job = fork();
         if (job == 0) {
             setpgid(0, 0);
-            execl(HASH256_PATH, HASH256_PATH, "/dev/stdin", static_cast<char *>(nullptr));
+            execl(HASH256_PATH, HASH256_PATH, "/dev/stdin", static_cast<char*>(nullptr));
             _exit(127);
         }
         setpgid(job, job);
         char go = 0;
-        if (write(shell_link[1], &job, sizeof job) != sizeof job ||
-            read(shell_link[1], &go, 1) != 1) {
+        if (write(shell_link[1], &job, sizeof job) != sizeof job
+            || read(shell_link[1], &go, 1) != 1) {
             _exit(126);
         }
         tcsetpgrp(STDIN_FILENO, job);

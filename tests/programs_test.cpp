@@ -15,7 +15,8 @@ TEST(Programs, ReportTheDigestOfAFile)
         const std::string path = dir.write("data" + std::to_string(size), bytes);
         for (const Program& program : programs) {
             const Outcome outcome = run({program.exe, path});
-            const std::string expected = report(path, oracle_hex(program.digest, bytes.data(), size));
+            const std::string expected =
+                report(path, oracle_hex(program.digest, bytes.data(), size));
             EXPECT_EQ(outcome.status, 0) << program.exe;
             if (std::string(program.digest) == "SHA384") {
                 EXPECT_NE(outcome.out, without_seconds(outcome.out, "秒")) << "no seconds line";
@@ -47,7 +48,8 @@ TEST(Programs, FailuresShowTheMessageAndExitOne)
     for (const Program& program : programs) {
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{program.exe, dir.path + "/missing"},
-              std::vector<std::string>{program.exe, dir.path}, std::vector<std::string>{program.exe}}) {
+              std::vector<std::string>{program.exe, dir.path},
+              std::vector<std::string>{program.exe}}) {
             const Outcome outcome = run(args);
             EXPECT_EQ(outcome.status, 1) << args.back();
             EXPECT_EQ(outcome.out, failure(message_utf8)) << args.back();

@@ -21,7 +21,8 @@
 #include "runner.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // What a terminal shows on the line that `text` (with no line end) was
 // written to: carriage returns go back to its start, characters overwrite.
@@ -99,7 +100,8 @@ TEST(Progress, ShownOnATerminalOnlyAndErased)
     EXPECT_EQ(on_terminal.out, report(path, expected));
     EXPECT_NE(on_terminal.err.find('%'), std::string::npos) << on_terminal.err;
     EXPECT_NE(on_terminal.err.find(" GiB"), std::string::npos) << on_terminal.err;
-    EXPECT_TRUE(blank(shown_line(on_terminal.err))) << "left on the screen: " << shown_line(on_terminal.err);
+    EXPECT_TRUE(blank(shown_line(on_terminal.err)))
+        << "left on the screen: " << shown_line(on_terminal.err);
     EXPECT_TRUE(fits(on_terminal.err)) << "wraps on a narrow terminal: " << on_terminal.err;
 
     const Outcome on_pipe = run({HASH512_PATH, path}); // checks that standard error stays empty
@@ -107,7 +109,8 @@ TEST(Progress, ShownOnATerminalOnlyAndErased)
     EXPECT_EQ(on_pipe.out, report(path, expected));
 }
 
-namespace {
+namespace
+{
 
 // One write to standard error, and whether SIGTERM had a handler then.
 struct Write {
@@ -117,7 +120,8 @@ struct Write {
 
 ssize_t note_write(void* cookie, const char* text, std::size_t size)
 {
-    struct sigaction action {};
+    struct sigaction action {
+    };
     sigaction(SIGTERM, nullptr, &action);
     static_cast<std::vector<Write>*>(cookie)->push_back(
         {std::string(text, size), action.sa_handler != SIG_DFL});
@@ -170,7 +174,8 @@ TEST(Progress, ErasingHandlersStandWhileALineShows)
     }
     EXPECT_NE(all.find(" 25%"), std::string::npos) << all;
     EXPECT_TRUE(blank(shown_line(all))) << all;
-    struct sigaction after {};
+    struct sigaction after {
+    };
     sigaction(SIGTERM, nullptr, &after);
     EXPECT_EQ(after.sa_handler, SIG_DFL) << "the handler outlived the line";
 }
@@ -252,11 +257,13 @@ TEST(Progress, FifoShowsBytesAndRate)
         }
         close(fd);
     };
-    const Outcome outcome = run({HASH256_PATH, fifo}, {}, nullptr, Streams::stderr_terminal, feed_until_shown);
+    const Outcome outcome =
+        run({HASH256_PATH, fifo}, {}, nullptr, Streams::stderr_terminal, feed_until_shown);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.out, report(fifo, oracle_hex("SHA256", sent.data(), sent.size())));
     EXPECT_NE(outcome.err.find(" MiB/s"), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.err.find('%'), std::string::npos) << outcome.err;
-    EXPECT_TRUE(blank(shown_line(outcome.err))) << "left on the screen: " << shown_line(outcome.err);
+    EXPECT_TRUE(blank(shown_line(outcome.err)))
+        << "left on the screen: " << shown_line(outcome.err);
     EXPECT_TRUE(fits(outcome.err)) << "wraps on a narrow terminal: " << outcome.err;
 }

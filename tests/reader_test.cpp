@@ -13,7 +13,8 @@
 #include "reader.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // A stream over bytes[0..size-1] (fopencookie), which fails at `fail_at`
 // bytes when that is not -1, and hands out at most 5000 bytes a read, so
@@ -51,7 +52,8 @@ struct Read {
 Read read_all(const std::vector<unsigned char>& bytes, long long fail_at, bool ahead)
 {
     Source source{&bytes, 0, fail_at};
-    std::FILE* file = fopencookie(&source, "rb", cookie_io_functions_t{read_source, nullptr, nullptr, nullptr});
+    std::FILE* file =
+        fopencookie(&source, "rb", cookie_io_functions_t{read_source, nullptr, nullptr, nullptr});
     Read result{{}, true, false};
     reader_start(file, ahead);
     for (;;) {
@@ -77,7 +79,8 @@ TEST(Reader, EveryByteInOrderAtEverySize)
     for (const bool ahead : {true, false}) {
         for (const std::size_t size : {std::size_t{0}, std::size_t{1}, piece - 1, piece, piece + 1,
                                        4 * piece, 4 * piece + 1, 5 * piece + 1}) {
-            const std::vector<unsigned char> bytes(data.begin(), data.begin() + static_cast<long>(size));
+            const std::vector<unsigned char> bytes(data.begin(),
+                                                   data.begin() + static_cast<long>(size));
             const Read read = read_all(bytes, -1, ahead);
             EXPECT_EQ(read.bytes, bytes) << size << " bytes, ahead " << ahead;
             EXPECT_FALSE(read.failed);

@@ -21,16 +21,16 @@
 
 const std::string prompt = "Press any key to continue . . . ";
 const std::string message_utf8 = "ファイルエラーが発生しました";
-const std::string message_sjis =
-    "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B"
-    "\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+const std::string message_sjis = "\x83\x74\x83\x40\x83\x43\x83\x8B\x83\x47\x83\x89\x81\x5B"
+                                 "\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
 
 int decode(int wait_status)
 {
     return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
 }
 
-namespace {
+namespace
+{
 
 // Reads everything from the descriptors in `fds` into `texts` until each
 // has ended, or nothing came for 20 s.
@@ -91,8 +91,8 @@ std::string drain(int fd)
     return text;
 }
 
-Outcome run(std::vector<std::string> args, std::vector<std::string> env, const char* out_path, Streams streams,
-            const During& during)
+Outcome run(std::vector<std::string> args, std::vector<std::string> env, const char* out_path,
+            Streams streams, const During& during)
 {
     int out_pipe[2];
     int err_pipe[2];
@@ -223,7 +223,8 @@ long long read_offset(pid_t pid, const std::string& path)
         if (std::filesystem::read_symlink(entry.path(), link_error).string() != path) {
             continue;
         }
-        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/" + entry.path().filename().string());
+        std::ifstream info("/proc/" + std::to_string(pid) + "/fdinfo/"
+                           + entry.path().filename().string());
         std::string field;
         long long offset = -1;
         info >> field >> offset; // "pos: N"
@@ -237,7 +238,8 @@ bool maps_file(pid_t pid, const std::string& path)
     std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
     const std::string ending = " " + path;
     for (std::string line; std::getline(maps, line);) {
-        if (line.size() > ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
+        if (line.size() > ending.size()
+            && line.compare(line.size() - ending.size(), ending.size(), ending) == 0) {
             return true;
         }
     }
@@ -246,9 +248,11 @@ bool maps_file(pid_t pid, const std::string& path)
 
 void wait_until_reading(pid_t pid, const std::string& path)
 {
-    for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0 && !maps_file(pid, path); ++tries) {
+    for (int tries = 0; tries < 200000 && read_offset(pid, path) <= 0 && !maps_file(pid, path);
+         ++tries) {
         siginfo_t ended{};
-        if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == pid) {
+        if (waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0
+            && ended.si_pid == pid) {
             return; // it ended before it was seen reading
         }
     }
@@ -345,7 +349,8 @@ bool wait_until_polling(pid_t pid, int& status, bool in_read)
         long number = -1;
         std::string fd;
         if (in >> number >> fd
-            && (in_read ? number == SYS_read && fd == "0x0" : number == SYS_poll || number == SYS_ppoll)) {
+            && (in_read ? number == SYS_read && fd == "0x0"
+                        : number == SYS_poll || number == SYS_ppoll)) {
             return true;
         }
         usleep(10000);

@@ -32,7 +32,15 @@ std::string drain(int fd);
 // How a program can be started: as usual, with standard input or output
 // closed, with standard output a pipe whose reader has gone, on a 32 KiB
 // stack, with standard error a terminal, or with a 1 KiB file size limit.
-enum class Streams { usual, stdin_closed, stdout_closed, reader_gone, small_stack, stderr_terminal, file_limit };
+enum class Streams {
+    usual,
+    stdin_closed,
+    stdout_closed,
+    reader_gone,
+    small_stack,
+    stderr_terminal,
+    file_limit
+};
 
 // Width of the terminal that standard error is on in stderr_terminal runs:
 // narrow, so that a line that does not fit would show.
@@ -48,8 +56,9 @@ using During = std::function<void(pid_t pid, int err_fd, std::string& err)>;
 // output closed instead, and so on. The programs write nothing to standard
 // error but the progress line on a terminal: that is checked here, for
 // every other run.
-Outcome run(std::vector<std::string> args, std::vector<std::string> env = {}, const char* out_path = nullptr,
-            Streams streams = Streams::usual, const During& during = nullptr);
+Outcome run(std::vector<std::string> args, std::vector<std::string> env = {},
+            const char* out_path = nullptr, Streams streams = Streams::usual,
+            const During& during = nullptr);
 
 // The whole standard output of a report, and of the file error message.
 std::string report(const std::string& path, const std::string& digest);

@@ -18,5 +18,6 @@ TEST(Sha256Engine, OneBlockAbc)
     std::uint32_t state[8];
     std::memcpy(state, SHA256_initial, sizeof state);
     SHA256_transform(state, W);
-    EXPECT_EQ(state_hex(state, 8), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(state_hex(state, 8),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }

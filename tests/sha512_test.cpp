@@ -9,7 +9,8 @@
 #include "sha512_kernels.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // Hashes `message` through SHA512_process/SHA512_finish, with the work buffer
 // full of unrelated bytes beforehand, as a driver would.
@@ -43,9 +44,8 @@ std::vector<unsigned char> bytes_of(const std::string& text)
 
 TEST(Sha512Engine, PublishedVectors)
 {
-    const std::string two_block =
-        "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmno"
-        "ijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
+    const std::string two_block = "abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmno"
+                                  "ijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu";
     EXPECT_EQ(engine_hex({}, SHA512_initial, 8),
               "cf83e1357eefb8bdf1542850d66d8007d620e4050b5715dc83f4a921d36ce9ce"
               "47d0d13c5d85f2b0ff8318d2877eec2f63b931bd47417a81a538327af927da3e");
@@ -69,10 +69,13 @@ TEST(Sha512Engine, EveryLastBlockSizeMatchesLibcrypto)
 {
     const auto data = random_bytes(std::size_t{3} * 128, 1);
     for (std::size_t size = 0; size < data.size(); ++size) {
-        const std::vector<unsigned char> message(data.begin(), data.begin() + static_cast<long>(size));
-        ASSERT_EQ(engine_hex(message, SHA512_initial, 8), oracle_hex("SHA512", message.data(), size))
+        const std::vector<unsigned char> message(data.begin(),
+                                                 data.begin() + static_cast<long>(size));
+        ASSERT_EQ(engine_hex(message, SHA512_initial, 8),
+                  oracle_hex("SHA512", message.data(), size))
             << "message of " << size << " bytes";
-        ASSERT_EQ(engine_hex(message, SHA384_initial, 6), oracle_hex("SHA384", message.data(), size))
+        ASSERT_EQ(engine_hex(message, SHA384_initial, 6),
+                  oracle_hex("SHA384", message.data(), size))
             << "message of " << size << " bytes";
     }
 }

@@ -2,16 +2,17 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 
 #include <openssl/evp.h>
 #include <openssl/sha.h>
 #include <stdlib.h>
 
-namespace {
+namespace
+{
 
 std::string hex(const unsigned char* bytes, std::size_t size)
 {
@@ -109,7 +110,8 @@ std::string TempDir::write(const std::string& name, const std::vector<unsigned c
 {
     std::string file = path + "/" + name;
     std::ofstream out(file, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + file);
     }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-
 // Lowercase hexadecimal digest of data[0..size-1]; `name` is an OpenSSL
 // digest name: "SHA512", "SHA384" or "SHA256".
 std::string oracle_hex(const char* name, const void* data, std::size_t size);

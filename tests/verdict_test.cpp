@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cctype>
 #include <ctime>
-#include <vector>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,7 +17,8 @@
 #include "runner.h"
 #include "support.h"
 
-namespace {
+namespace
+{
 
 // hash512's digest length and its checksum files' algorithm, and so on.
 struct Check {
@@ -60,7 +61,8 @@ TEST(Verdict, ComparesWithEachSourceOnTheTerminalOnly)
         };
         const Source sources[] = {
             {"", "引数", ""},
-            {"download.iso." + lowercase(algorithm), "download.iso." + lowercase(algorithm), "@\r\n"},
+            {"download.iso." + lowercase(algorithm), "download.iso." + lowercase(algorithm),
+             "@\r\n"},
             {algorithm + "SUMS", algorithm + "SUMS", "@  other.iso\n@ *dist/download.iso\n"},
             {"CHECKSUMS", "CHECKSUMS", algorithm + " (download.iso) = @\n"}};
         for (const Source& source : sources) {
@@ -75,17 +77,23 @@ TEST(Verdict, ComparesWithEachSourceOnTheTerminalOnly)
                     }
                     dir.write(source.file, std::vector<unsigned char>(text.begin(), text.end()));
                 }
-                const Outcome shown = run(args, {"LANG=C.UTF-8", "TERM=dumb"}, nullptr, Streams::stderr_terminal);
+                const Outcome shown =
+                    run(args, {"LANG=C.UTF-8", "TERM=dumb"}, nullptr, Streams::stderr_terminal);
                 const std::string what = std::string(check.program.exe) + " " + source.shown;
                 EXPECT_EQ(shown.status, 0) << what;
                 EXPECT_EQ(without_seconds(shown.out, "秒"), plain) << what;
-                EXPECT_NE(shown.err.find(source.shown), std::string::npos) << what << ": " << shown.err;
+                EXPECT_NE(shown.err.find(source.shown), std::string::npos)
+                    << what << ": " << shown.err;
                 if (expected == digest) {
-                    EXPECT_NE(shown.err.find("一致"), std::string::npos) << what << ": " << shown.err;
-                    EXPECT_EQ(shown.err.find("不一致"), std::string::npos) << what << ": " << shown.err;
+                    EXPECT_NE(shown.err.find("一致"), std::string::npos)
+                        << what << ": " << shown.err;
+                    EXPECT_EQ(shown.err.find("不一致"), std::string::npos)
+                        << what << ": " << shown.err;
                 } else {
-                    EXPECT_NE(shown.err.find("不一致"), std::string::npos) << what << ": " << shown.err;
-                    EXPECT_NE(shown.err.find(wrong), std::string::npos) << what << ": " << shown.err;
+                    EXPECT_NE(shown.err.find("不一致"), std::string::npos)
+                        << what << ": " << shown.err;
+                    EXPECT_NE(shown.err.find(wrong), std::string::npos)
+                        << what << ": " << shown.err;
                 }
                 EXPECT_EQ(shown.err.find('\x1b'), std::string::npos) << "colour on a dumb terminal";
 
@@ -148,7 +156,7 @@ std::string unwrapped(std::string text)
     return text;
 }
 
-std::vector<unsigned char> bytes_of(const std::string &text)
+std::vector<unsigned char> bytes_of(const std::string& text)
 {
     return {text.begin(), text.end()};
 }
@@ -180,7 +188,7 @@ TEST(Verdict, UnusedArgumentsAndStaleLists)
         std::vector<std::string> extra;
         std::string says; // besides the list's match
     };
-    for (const Case &c :
+    for (const Case& c :
          {Case{{}, ""},
           Case{{digest.substr(1)}, "[argument not used]: このプログラムのダイジェストの桁数"},
           Case{{"sha512:" + digest}, "別のアルゴリズム"},

@@ -14,13 +14,16 @@
 #include "sha512.h"
 #include "sha512_kernels.h"
 
-namespace {
+namespace
+{
 
-template <typename Word> void print(const char* algorithm, const std::string& label, const Word (&state)[8])
+template <typename Word>
+void print(const char* algorithm, const std::string& label, const Word (&state)[8])
 {
     std::printf("%s %s ", algorithm, label.c_str());
     for (const Word word : state) {
-        std::printf(sizeof(Word) == 8 ? "%016llx" : "%08llx", static_cast<unsigned long long>(word));
+        std::printf(sizeof(Word) == 8 ? "%016llx" : "%08llx",
+                    static_cast<unsigned long long>(word));
     }
     std::printf("\n");
 }
@@ -55,7 +58,8 @@ int main(int argc, char* argv[])
         }
         print("sha512", std::string("picked:") + picked.name, state512);
         for (const Sha512Kernel& kernel : SHA512_kernels) {
-            if (every && kernel.usable() && SHA512_digest_with(kernel, argv[1], state512, SHA512_initial) == 0) {
+            if (every && kernel.usable()
+                && SHA512_digest_with(kernel, argv[1], state512, SHA512_initial) == 0) {
                 print("sha512", kernel.name, state512);
             }
         }

@@ -18,7 +18,8 @@ int main(int argc, char* argv[])
     EVP_MD_CTX* context = EVP_MD_CTX_new();
     if (file == NULL || context == NULL
         || EVP_DigestInit_ex(context, strcmp(argv[1], "sha512") == 0 ? EVP_sha512() : EVP_sha256(),
-                             NULL) != 1) {
+                             NULL)
+               != 1) {
         return 1;
     }
     size_t n;

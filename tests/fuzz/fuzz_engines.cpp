@@ -19,7 +19,8 @@
 #include "sha512.h"
 #include "sha512_kernels.h"
 
-namespace {
+namespace
+{
 
 std::string temp_path;
 
@@ -33,7 +34,8 @@ void expect(bool same, const char* what)
 
 // libcrypto's digest as big-endian words, to compare with a hash state.
 template <typename Word>
-void oracle(const char* name, const std::uint8_t* data, std::size_t size, Word* words, unsigned count)
+void oracle(const char* name, const std::uint8_t* data, std::size_t size, Word* words,
+            unsigned count)
 {
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -50,8 +52,8 @@ void oracle(const char* name, const std::uint8_t* data, std::size_t size, Word* 
 // The block engine by hand: full blocks, one by one through W or all at
 // once from the input's bytes (at whatever alignment the fuzzer gives), then
 // the tail over stale bytes.
-void engine(const Sha512Kernel& kernel, bool by_blocks, const std::uint64_t* initial, std::uint8_t stale,
-            const std::uint8_t* data, std::size_t size, std::uint64_t state[8])
+void engine(const Sha512Kernel& kernel, bool by_blocks, const std::uint64_t* initial,
+            std::uint8_t stale, const std::uint8_t* data, std::size_t size, std::uint64_t state[8])
 {
     std::memcpy(state, initial, 8 * sizeof(std::uint64_t));
     std::uint64_t W[80];
@@ -130,17 +132,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     checksum_scan_feed(scan, data + length / 2, length - length / 2);
     checksum_scan_end(scan, (stale & 8) != 0);
     if (scan.tally.differing > 0) {
-        expect(std::strlen(scan.tally.expected) == 64 &&
-                   std::strspn(scan.tally.expected, "0123456789abcdef") == 64,
+        expect(std::strlen(scan.tally.expected) == 64
+                   && std::strspn(scan.tally.expected, "0123456789abcdef") == 64,
                "checksum");
     }
     char expected[checksum_max_digits + 1];
-    if (checksum_argument(reinterpret_cast<const char *>(data), length, target, scan, expected) ==
-        Argument::digest) {
+    if (checksum_argument(reinterpret_cast<const char*>(data), length, target, scan, expected)
+        == Argument::digest) {
         expect(std::strlen(expected) == 64 && std::strspn(expected, "0123456789abcdef") == 64,
                "argument");
     }
-    checksum_list_name(reinterpret_cast<const char *>(data), length, target);
+    checksum_list_name(reinterpret_cast<const char*>(data), length, target);
 
     std::uint32_t want256[8], got256[8];
     oracle("SHA256", data, length, want256, 8);

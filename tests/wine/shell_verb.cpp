@@ -18,7 +18,8 @@
 
 #include <windows.h>
 
-namespace {
+namespace
+{
 
 // The string value `name` (nullptr: the default) of the entry's key `sub`.
 bool value(const std::wstring& sub, const wchar_t* name, std::wstring& text)
@@ -70,7 +71,8 @@ int run_and_wait(std::wstring command)
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                       &startup, &process)
         == 0) {
         return 3;
     }

@@ -19,13 +19,13 @@ int main(int argc, char* argv[])
         std::printf("no version information\n");
         return 1;
     }
-    for (const char* name :
-         {"ProductName", "FileDescription", "FileVersion", "ProductVersion", "OriginalFilename",
-          "LegalCopyright"}) {
+    for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion",
+                             "OriginalFilename", "LegalCopyright"}) {
         const std::string key = std::string("\\StringFileInfo\\040904B0\\") + name;
         char* value = nullptr;
         UINT length = 0;
-        if (VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length) != 0) {
+        if (VerQueryValueA(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)
+            != 0) {
             std::printf("%s=%s\n", name, value);
         }
     }
@@ -33,7 +33,8 @@ int main(int argc, char* argv[])
     UINT length = 0;
     if (VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) != 0) {
         std::printf("Fixed=%u.%u.%u.%u\n", unsigned{HIWORD(fixed->dwFileVersionMS)},
-                    unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                    unsigned{LOWORD(fixed->dwFileVersionMS)},
+                    unsigned{HIWORD(fixed->dwFileVersionLS)},
                     unsigned{LOWORD(fixed->dwFileVersionLS)});
     }
     return 0;
