@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite:
+#  0. every C++ file laid out as clang-format 14 lays it (.clang-format);
 #  1. the Release build's tests, the Windows programs under Wine included;
 #  2. the quick program-level tests (label "stress") ten times over while
 #     every core is kept busy, so that a test or a program that depends on
@@ -13,6 +14,8 @@ cd "$(dirname "$0")/.."
 fuzz_runs=${FUZZ_RUNS:-60000}
 
 bash scripts/setup.sh
+
+git ls-files -z '*.cpp' '*.h' '*.c' | xargs -0 clang-format-14 --dry-run --Werror
 
 busy=()
 corpus=$(mktemp -d)
