@@ -714,6 +714,12 @@ void platform_thread_join()
 
 const unsigned char* platform_map(std::FILE* file, std::uint64_t offset, std::size_t length)
 {
+    // A 32-bit process maps the first 4 GiB only, and the stream reads on:
+    // qemu's user-mode emulation of 32-bit x86 (Debian 12's) keeps only the
+    // low 32 bits of a mapping's offset, which would map the wrong bytes.
+    if (sizeof(void*) < 8 && offset + length > (std::uint64_t{1} << 32)) {
+        return nullptr;
+    }
     void* view =
         mmap(nullptr, length, PROT_READ, MAP_SHARED, fileno(file), static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
