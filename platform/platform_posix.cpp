@@ -553,8 +553,14 @@ int platform_read_list(const char* path, const char* name, std::uint64_t limit,
                         : !beside(path, name, file, sizeof file)) {
         return -1;
     }
-    // Opening a FIFO without O_NONBLOCK would wait for a writer; it and any
-    // device are closed unread.
+    // Only a regular file is opened: opening a device can act on it (a
+    // serial line's control lines), and a FIFO would wait for a writer. The
+    // descriptor is checked again, in case the name changed in between.
+    struct stat named {
+    };
+    if (stat(name == nullptr ? path : file, &named) != 0 || !S_ISREG(named.st_mode)) {
+        return -1;
+    }
     const int fd =
         open(name == nullptr ? path : file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {

@@ -506,6 +506,13 @@ int platform_read_list(const char* path, const char* name, std::uint64_t limit,
         return -1;
     }
     // A folder does not open this way; a device or pipe is closed unread.
+    // A folder or a device is not opened at all (opening a device can act
+    // on it); the handle's type is checked again below.
+    const DWORD attributes = GetFileAttributesW(file_path);
+    if (attributes == INVALID_FILE_ATTRIBUTES
+        || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+        return -1;
+    }
     HANDLE file =
         CreateFileW(file_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -174,9 +174,10 @@ bool same_name(const char* a, const char* b, std::size_t count, NameRule rule)
 }
 
 // How an entry's path names the file: 2 the name itself (NAME, ./NAME),
-// 1 a path in a folder (dir/NAME), 0 another file.
+// 1 a path in a folder (dir/NAME), 0 another file. `legacy`: the entry is
+// in the legacy (double-byte) character set.
 int rank_of(const char* entry, std::size_t length, const char* name, std::size_t name_length,
-            NameRule rule, bool backslash)
+            NameRule rule, bool backslash, bool legacy)
 {
     if (name == nullptr || name_length == 0) {
         return 0;
@@ -191,8 +192,9 @@ int rank_of(const char* entry, std::size_t length, const char* name, std::size_t
     if (length > name_length && is_separator(entry[length - name_length - 1], backslash)
         && same_name(entry + length - name_length, name, name_length, rule)) {
         // A backslash after a non-ASCII byte is a double-byte character's
-        // second byte in a legacy text, not a separator.
-        const bool trail = entry[length - name_length - 1] == '\\' && length - name_length >= 2
+        // second byte in a legacy text, not a separator; in UTF-8 it is one.
+        const bool trail = legacy && entry[length - name_length - 1] == '\\'
+                           && length - name_length >= 2
                            && static_cast<unsigned char>(entry[length - name_length - 2]) >= 0x81;
         return trail ? 0 : 1;
     }
@@ -286,6 +288,7 @@ void tally_add(ChecksumTally& tally, const ChecksumTarget& target, int rank, boo
 struct Name {
     const char* text;
     std::size_t length;
+    bool legacy;
 };
 
 // An entry found in a line: its path names the file with `rank` (own lists
@@ -295,7 +298,7 @@ void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size
 {
     const ChecksumTarget& target = *scan.target;
     int rank = rank_of(path, length, name.text, name.length, target.rule,
-                       backslash || target.rule == NameRule::windows);
+                       backslash || target.rule == NameRule::windows, name.legacy);
     if (scan.list.kind == ListKind::own && (rank > 0 || (length == 1 && path[0] == '-'))) {
         rank = 2;
     }
@@ -346,8 +349,8 @@ void flush_record(ChecksumScan& scan)
     }
     // PowerShell's list form: in the file's own list the path may be
     // absolute, cut ("..."), or missing.
-    const Name name = scan.record_legacy ? Name{target.legacy, target.legacy_length}
-                                         : Name{target.name, target.name_length};
+    const Name name = scan.record_legacy ? Name{target.legacy, target.legacy_length, true}
+                                         : Name{target.name, target.name_length, false};
     const bool cut = ends_with(path, length, "...") || ends_with(path, length, "\xE2\x80\xA6");
     if (scan.list.kind == ListKind::own && (length == 0 || cut)) {
         tally_add(scan.tally, target, 2, true, scan.record_hex, path, 0);
@@ -591,7 +594,7 @@ bool gpg_form(ChecksumScan& scan, const Name& name, const char* line, std::size_
         scan.record = 1;
         scan.record_legacy = legacy;
         scan.record_rank = rank_of(line, colon, name.text, name.length, scan.target->rule,
-                                   scan.target->rule == NameRule::windows);
+                                   scan.target->rule == NameRule::windows, name.legacy);
         copy_path(scan.record_path, line, scan.record_rank == 1 ? colon : 0);
         return true;
     }
@@ -603,9 +606,9 @@ void read_line(ChecksumScan& scan, char* line, std::size_t length)
 {
     const ChecksumTarget& target = *scan.target;
     const bool legacy = scan.encoding == 1 && !is_utf8(line, length);
-    const Name name = legacy
-                          ? Name{target.legacy, target.legacy != nullptr ? target.legacy_length : 0}
-                          : Name{target.name, target.name_length};
+    const Name name =
+        legacy ? Name{target.legacy, target.legacy != nullptr ? target.legacy_length : 0, true}
+               : Name{target.name, target.name_length, false};
 
     // Clear-signed text: the signature block is no list; a line that
     // starts with '-' comes dash-escaped ("- ").
@@ -759,6 +762,20 @@ void take_start(ChecksumScan& scan)
     checksum_scan_feed(scan, s + skip, count - skip);
 }
 
+// True when text[0..size-1] reads as a tag line, "NAME (PATH) = HEX": a
+// closing bracket, then a run of 32 or more hexadecimal digits. A list's own
+// name ("SHA256SUMS (1)") has no digits after its bracket.
+bool tag_with_digest(const char* text, std::size_t size)
+{
+    const auto* close = static_cast<const char*>(std::memchr(text, ')', size));
+    std::size_t run = 0;
+    for (std::size_t i = close != nullptr ? static_cast<std::size_t>(close - text) : size;
+         i < size && run < 32; ++i) {
+        run = hex_value(static_cast<unsigned char>(text[i])) >= 0 ? run + 1 : 0;
+    }
+    return run >= 32;
+}
+
 } // namespace
 
 ListName checksum_list_name(const char* name, std::size_t length, const ChecksumTarget& target)
@@ -871,6 +888,7 @@ void checksum_tally_clear(ChecksumTally& tally)
     tally.one_expected = false;
     tally.expected[0] = '\0';
     tally.expected_list = 0;
+    tally.several_lists = false;
     tally.stated = true;
     tally.unstated = false;
 }
@@ -895,8 +913,11 @@ void checksum_tally_merge(ChecksumTally& total, const ChecksumTally& one, bool w
             std::memcpy(total.expected, one.expected, sizeof total.expected);
             total.expected_list = list;
             total.one_expected = one.one_expected;
-        } else if (!one.one_expected || std::strcmp(one.expected, total.expected) != 0) {
-            total.one_expected = false;
+        } else {
+            total.several_lists = true;
+            if (!one.one_expected || std::strcmp(one.expected, total.expected) != 0) {
+                total.one_expected = false;
+            }
         }
         total.differing += one.differing;
     }
@@ -1018,7 +1039,7 @@ Argument checksum_argument(const char* text, std::size_t size, const ChecksumTar
         ++run;
     }
     if ((run >= 32 && run < size && is_blank(text[run]))
-        || (which != 0 && std::memchr(text, '(', size) != nullptr)) {
+        || (which != 0 && tag_with_digest(text, size))) {
         return Argument::other_file;
     }
     return Argument::none;

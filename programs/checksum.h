@@ -61,6 +61,7 @@ struct ChecksumTally {
     bool one_expected;                       // all of them give the same digest, in expected[]
     char expected[checksum_max_digits + 1];
     std::size_t expected_list; // the caller's number of the list of expected[]
+    bool several_lists;        // the differing entries stand in more than one list
     bool stated;               // every entry of that rank is of this algorithm by
                                // tag or list name, in a list read whole
     bool unstated;             // one of them is from a list that does not state it

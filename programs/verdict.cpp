@@ -47,6 +47,8 @@ constexpr Text expected_label{"  (\x8A\xFA\x91\xD2\x92l\x01[expected])",
 constexpr Text from_argument{"\x88\xF8\x90\x94", "引数"};
 constexpr Text from_clipboard{"\x83N\x83\x8A\x83\x62\x83v\x83{\x81[\x83h", "クリップボード"};
 
+// "ほか", after the first of several lists that hold differing entries.
+constexpr Text more_lists{" \x82\xD9\x82\xA9", " ほか"};
 // "にある"
 constexpr Text many_middle{" \x82\xC9\x82\xA0\x82\xE9 ", " にある "};
 // "件のダイジェストのどれとも違います。壊れているか、別のファイルです"
@@ -305,6 +307,9 @@ void show_tally(const ChecksumTally& tally, Source source, const char* argument_
     }
     add(message, red ? mismatch_before : differs_before);
     add_source(tally.expected_list, nullptr);
+    if (tally.several_lists) {
+        add(message, more_lists);
+    }
     if (tally.one_expected) {
         add(message, red ? mismatch_after : differs_after);
     } else {

@@ -101,6 +101,7 @@ TEST(Checksum, ArgumentForms)
           Case{other + "  b.iso", Argument::other_file},
           Case{"SHA256 (b.iso) = " + other, Argument::other_file},
           Case{"SHA256SUMS", Argument::none}, Case{"b.iso", Argument::none},
+          Case{"SHA256SUMS (1)", Argument::none}, Case{"dl/sha256sums (2).txt", Argument::none},
           Case{"", Argument::none}, Case{std::string(64, 'g'), Argument::none}}) {
         EXPECT_EQ(argument(c.text, digest), c.kind) << c.text;
     }

@@ -288,6 +288,7 @@ TEST(Checksum, TheNameItselfOutranksFolders)
         checksum_tally_merge(mixed, read("checksums.txt", third + "  a.iso\n", file), true, 1);
         EXPECT_EQ(says(mixed), Says::yellow);
         EXPECT_TRUE(mixed.unstated);
+        EXPECT_TRUE(mixed.several_lists); // the line names the first "and others"
     }
 }
 
@@ -316,6 +317,14 @@ TEST(Checksum, NoFalseAlarm)
     checksum_tally_merge(total, read("SHA256SUMS", other + "  file.iso\n" + third, file, 3, false),
                          false, 0);
     EXPECT_EQ(says(total), Says::yellow);
+    // A folder whose name ends in a non-ASCII character, in a UTF-8 list:
+    // its backslash is a separator, so the entry counts beside another.
+    const std::string folders = "SHA256  " + d256 + "  C:\\data\\写真\\a.iso\nSHA256  " + other
+                                + "  C:\\data\\old\\a.iso\n";
+    EXPECT_EQ(says(read("CHECKSUMS", folders, File{"a.iso", d256})), Says::match);
+    EXPECT_EQ(says(read("CHECKSUMS", d256 + "  新しいフォルダー\\a.iso\n",
+                        File{"a.iso", d256, "SHA256", "", NameRule::windows})),
+              Says::match);
 }
 
 // Lines of other files, algorithms, lengths and forms are passed over; a
