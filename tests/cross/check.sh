@@ -3,7 +3,7 @@
 # preset, and run under qemu: every kernel the emulated processor has, and
 # the one the dispatch picks there, at the block and read-piece boundaries
 # of both engines, against coreutils; the programs' digests at the same
-# sizes. For 32-bit x86 (the original target's word size) also a sparse
+# sizes. For 32-bit x86 (the Windows programs' word size) also a sparse
 # file just over 4 GiB, whose byte total needs all 64 bits. For 64-bit ARM,
 # a processor with the SHA-512 instructions (qemu's "max") and one without
 # them (cortex-a53), which must pick another SHA-512 kernel.

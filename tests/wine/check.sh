@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows programs with the mingw-w64 cross compilers, 32-bit (the
-# original target) and 64-bit, checks what each build ships (word size,
+# shipped target) and 64-bit, checks what each build ships (word size,
 # imports, version information, its zip), and runs them under Wine as a user
 # of the target would see them: exact report bytes with CR LF line ends, the
 # stored Shift-JIS message, the interpreter's pause prompt, exit statuses,
