@@ -1,7 +1,6 @@
 // SHA-512 compression with the message schedule in AVX2 vectors, two words
-// at a time (of two blocks at once where a run has two), computed two passes
-// ahead of the scalar rounds that use it; the rounds use BMI2's rorx
-// rotations.
+// of two blocks at once, computed while the pair of blocks before runs its
+// scalar rounds (sha512_x86.h); the rounds use BMI2's rorx rotations.
 #include "sha512_kernels.h"
 
 #include <immintrin.h>
@@ -13,12 +12,6 @@ namespace
 {
 
 template <int N>
-[[gnu::always_inline]] inline __attribute__((target("avx2"))) __m128i rotr(__m128i x)
-{
-    return _mm_or_si128(_mm_srli_epi64(x, N), _mm_slli_epi64(x, 64 - N));
-}
-
-template <int N>
 [[gnu::always_inline]] inline __attribute__((target("avx2"))) __m256i rotr(__m256i x)
 {
     return _mm256_or_si256(_mm256_srli_epi64(x, N), _mm256_slli_epi64(x, 64 - N));
@@ -27,14 +20,6 @@ template <int N>
 // sigma0 and sigma1 of each 64-bit lane: XORs of two rotations (each two
 // shifts) and a shift.
 struct Sigmas {
-    [[gnu::always_inline]] static inline __attribute__((target("avx2"))) __m128i small0(__m128i x)
-    {
-        return _mm_xor_si128(_mm_xor_si128(rotr<1>(x), rotr<8>(x)), _mm_srli_epi64(x, 7));
-    }
-    [[gnu::always_inline]] static inline __attribute__((target("avx2"))) __m128i small1(__m128i x)
-    {
-        return _mm_xor_si128(_mm_xor_si128(rotr<19>(x), rotr<61>(x)), _mm_srli_epi64(x, 6));
-    }
     [[gnu::always_inline]] static inline __attribute__((target("avx2"))) __m256i small0(__m256i x)
     {
         return _mm256_xor_si256(_mm256_xor_si256(rotr<1>(x), rotr<8>(x)), _mm256_srli_epi64(x, 7));
@@ -51,8 +36,7 @@ struct Sigmas {
 __attribute__((target("avx2,bmi2"), flatten)) void
 SHA512_blocks_avx2(std::uint64_t state[8], const unsigned char* data, std::size_t count)
 {
-    sha512::blocks_in_pairs<sha512::schedule_pair<Sigmas>, sha512::schedule_two<Sigmas>>(
-        state, data, count);
+    sha512::blocks_pipelined<Sigmas>(state, data, count);
 }
 
 bool SHA512_avx2_usable()

@@ -1,8 +1,8 @@
-// SHA-512 compression with the message schedule in AVX-512VL vectors (128
-// bits wide, or 256 for two blocks at once where a run has two), two words
-// at a time, with single-instruction rotations and three-way XORs, computed
-// two passes ahead of the scalar rounds that use it; the rounds use BMI2's
-// rorx rotations.
+// SHA-512 compression with the message schedule in 256-bit AVX-512VL
+// vectors, two words of two blocks at once, with single-instruction
+// rotations and three-way XORs, computed while the pair of blocks before
+// runs its scalar rounds (sha512_x86.h); the rounds use BMI2's rorx
+// rotations.
 #include "sha512_kernels.h"
 
 #include <immintrin.h>
@@ -16,16 +16,6 @@ namespace
 // sigma0 and sigma1 of each 64-bit lane: one three-way XOR of two
 // single-instruction rotations and a shift.
 struct Sigmas {
-    static inline __attribute__((target("avx512vl,avx2"))) __m128i small0(__m128i x)
-    {
-        return _mm_ternarylogic_epi64(_mm_ror_epi64(x, 1), _mm_ror_epi64(x, 8),
-                                      _mm_srli_epi64(x, 7), 0x96);
-    }
-    static inline __attribute__((target("avx512vl,avx2"))) __m128i small1(__m128i x)
-    {
-        return _mm_ternarylogic_epi64(_mm_ror_epi64(x, 19), _mm_ror_epi64(x, 61),
-                                      _mm_srli_epi64(x, 6), 0x96);
-    }
     static inline __attribute__((target("avx512vl,avx2"))) __m256i small0(__m256i x)
     {
         return _mm256_ternarylogic_epi64(_mm256_ror_epi64(x, 1), _mm256_ror_epi64(x, 8),
@@ -43,8 +33,7 @@ struct Sigmas {
 __attribute__((target("avx512vl,avx2,bmi2"), flatten)) void
 SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count)
 {
-    sha512::blocks_in_pairs<sha512::schedule_pair<Sigmas>, sha512::schedule_two<Sigmas>>(
-        state, data, count);
+    sha512::blocks_pipelined<Sigmas>(state, data, count);
 }
 
 bool SHA512_avx512_usable()

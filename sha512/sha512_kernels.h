@@ -25,9 +25,9 @@ inline bool SHA512_portable_usable()
 }
 
 #if defined(__x86_64__) || defined(__i386__)
-// Message schedule in AVX2 vectors, computed two passes ahead of BMI2 scalar
-// rounds (sha512_avx2.cpp); the same with AVX-512VL rotations and three-way
-// XORs (sha512_avx512.cpp).
+// Message schedule in AVX2 vectors, two blocks at once, computed while the
+// pair of blocks before runs its BMI2 scalar rounds (sha512_avx2.cpp); the
+// same with AVX-512VL rotations and three-way XORs (sha512_avx512.cpp).
 void SHA512_blocks_avx2(std::uint64_t state[8], const unsigned char* data, std::size_t count);
 bool SHA512_avx2_usable();
 void SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count);
