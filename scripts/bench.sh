@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The benchmark, side by side in one run (Release builds, a 256 MiB random
-# file in the page cache, alternating runs, medians of wall time):
+# file in the page cache, alternating runs, each command started directly,
+# medians of wall and processor time):
 #  1. the x86-64 programs against `openssl dgst` and `sha*sum`, and hash512
 #     with standard error on a terminal (the progress line) against the same
 #     run with it on /dev/null, both under script(1);
@@ -11,7 +12,8 @@
 #  3. each kernel's block rate against `openssl speed -evp`;
 #  4. start-up on a one-byte file, and peak memory;
 #  5. each program's wall and processor time against its kernel's time for
-#     the same bytes plus start-up (the pure-compute limit);
+#     the same bytes in memory, taken in the same rounds, plus start-up
+#     (the pure-compute limit);
 #  6. cold reads, with the page cache dropped, where root may drop it.
 # Installs what it lacks through scripts/setup.sh (libssl-dev:i386 too), as root.
 #   scripts/bench.sh [ROUNDS]   (default 7)
@@ -60,42 +62,43 @@ if [[ $run32 == yes ]]; then
              ["32-bit sha512 libcrypto"]="$work/libcrypto32 sha512")
 fi
 
-# Wall seconds of one run, standard input from /dev/null.
-run_once() {
-  local command=$1 start end
-  if [[ $command == *" FILE "* ]]; then
-    command=${command/ FILE / $work/file }
-  else
-    command="$command $work/file"
-  fi
-  start=$(date +%s%N)
-  bash -c "$command" </dev/null >/dev/null 2>&1
-  end=$(date +%s%N)
-  echo "scale=4; ($end - $start) / 1000000000" | bc
-}
+# One run of a command on a file (in place of FILE, or as its last
+# argument), started directly, with no shell in between, and standard input,
+# output and error on /dev/null: "WALL CPU" in seconds, CPU being user and
+# system time of the command and every child it waited for.
+cat >"$work/time1.py" <<'PY'
+import os, resource, shlex, sys, time
+argv = [a.replace("FILE", sys.argv[2]) for a in shlex.split(sys.argv[1])]
+if not any(sys.argv[2] in a for a in argv):
+    argv.append(sys.argv[2])
+null = os.open(os.devnull, os.O_RDWR)
+start = time.perf_counter()
+pid = os.posix_spawnp(argv[0], argv, os.environ,
+                      file_actions=[(os.POSIX_SPAWN_DUP2, null, fd) for fd in (0, 1, 2)])
+_, status, usage = os.wait4(pid, 0)
+wall = time.perf_counter() - start
+print("%.4f %.4f" % (wall, usage.ru_utime + usage.ru_stime))
+PY
+timed() { python3 "$work/time1.py" "$1" "${2:-$work/file}"; }
 
-# Processor seconds (user and system, every thread and child) of one run.
-cpu_once() {
-  local command=${1/ FILE / $work/file }
-  [[ $command == "$1" ]] && command="$command $work/file"
-  local TIMEFORMAT='%U %S'
-  { time bash -c "$command" </dev/null >/dev/null 2>&1; } 2>&1 | awk '{printf "%.3f", $1 + $2}'
-}
-
+# Each round runs every command once, and takes the picked kernels' own
+# time over the file's bytes in memory (bench_kernel_file).
 declare -A times cpus
 for ((round = 0; round < rounds; round++)); do
   for label in "${labels[@]}"; do
-    times[$label]+="$(run_once "${commands[$label]}") "
+    read -r wall cpu < <(timed "${commands[$label]}")
+    times[$label]+="$wall "
+    cpus[$label]+="$cpu "
   done
-done
-for label in hash256 hash384 hash512 "openssl dgst -sha256" "openssl dgst -sha512"; do
-  for ((round = 0; round < rounds; round++)); do
-    cpus[$label]+="$(cpu_once "${commands[$label]}") "
+  for engine in sha256 sha512; do
+    times["$engine kernel"]+="$("$bin/tests/bench_kernel_file" "$work/file" "$engine" 2>/dev/null) "
   done
 done
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 m() { median <<<"${times[$1]}"; }
 cpu() { median <<<"${cpus[$1]}"; }
+least() { tr ' ' '\n' | grep -v '^$' | sort -n | head -1; }
+best() { least <<<"${times[$1]}"; }
 ratio() { echo "scale=4; $1 / $2" | bc; }
 
 echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
@@ -106,6 +109,10 @@ for bits in 256 384 512; do
     "hash$bits" "$ours" "$(cpu "hash$bits")" "$(m "openssl dgst -sha$bits")" \
     "$(ratio "$ours" "$(m "openssl dgst -sha$bits")")" \
     "$bits" "$(m "sha${bits}sum")" "$(ratio "$ours" "$(m "sha${bits}sum")")"
+done
+for bits in 256 384 512; do
+  printf '  fastest runs: hash%s %.3f s, openssl dgst %.3f s (ratio %.2f)\n' "$bits" "$(best "hash$bits")" \
+    "$(best "openssl dgst -sha$bits")" "$(ratio "$(best "hash$bits")" "$(best "openssl dgst -sha$bits")")"
 done
 printf '  CPU seconds of openssl dgst: -sha256 %.3f s, -sha512 %.3f s\n' "$(cpu "openssl dgst -sha256")" \
   "$(cpu "openssl dgst -sha512")"
@@ -123,52 +130,54 @@ else
 fi
 
 # Block rates: every kernel of the engines' tables (and the one picked) on
-# runs of 32 blocks in the L1 cache, and
-# libcrypto's on 16 KiB buffers, in MB/s (10^6 bytes).
-echo "block rates (MB/s):"
-"$bin/tests/bench_engines" --benchmark_min_warmup_time=0.3 --benchmark_min_time=0.5 --benchmark_repetitions=3 \
-  --benchmark_report_aggregates_only=true --benchmark_format=json 2>/dev/null >"$work/engines.json"
-python3 - "$work/engines.json" "$work/picked" <<'PY'
-import json, sys
-with open(sys.argv[2], "w") as picked:
-    for run in json.load(open(sys.argv[1]))["benchmarks"]:
-        if run.get("aggregate_name") == "median" and "bytes_per_second" in run:
-            print("  %-28s %8.0f" % (run["run_name"], run["bytes_per_second"] / 1e6))
-            if run["run_name"].endswith("/picked"):
-                picked.write("%s %f\n" % (run["run_name"].split("_")[0], run["bytes_per_second"]))
-PY
-for digest in sha256 sha512; do
-  rate=$(openssl speed -evp "$digest" -bytes 16384 -seconds 3 2>/dev/null | awk -v d="$digest" '$1 == d {print $2}')
-  printf '  %-28s %8.0f\n' "openssl speed -evp $digest" "$(echo "${rate%k} / 1000" | bc)"
+# runs of 32 blocks in the L1 cache, and libcrypto's (`openssl speed -evp`)
+# on 16 KiB buffers, in MB/s (10^6 bytes): three alternating runs of each,
+# medians.
+echo "block rates (MB/s), medians of 3 alternating runs:"
+for ((round = 0; round < 3; round++)); do
+  "$bin/tests/bench_engines" --benchmark_min_warmup_time=0.2 --benchmark_min_time=0.5 \
+    --benchmark_format=json 2>/dev/null >"$work/engines$round.json"
+  for digest in sha256 sha512; do
+    openssl speed -evp "$digest" -bytes 16384 -seconds 2 2>/dev/null |
+      awk -v d="$digest" '$1 == d {sub("k$", "", $2); print "openssl speed -evp " d, $2 * 1000}'
+  done >"$work/speed$round"
 done
+python3 - "$work" <<'PY'
+import json, statistics, sys
+rates = {}
+for round in range(3):
+    for run in json.load(open("%s/engines%d.json" % (sys.argv[1], round)))["benchmarks"]:
+        if "bytes_per_second" in run:
+            rates.setdefault(run["run_name"], []).append(run["bytes_per_second"])
+    for line in open("%s/speed%d" % (sys.argv[1], round)):
+        name, rate = line.rsplit(" ", 1)
+        rates.setdefault(name, []).append(float(rate))
+for name, values in rates.items():
+    print("  %-28s %8.0f" % (name, statistics.median(values) / 1e6))
+PY
 
-# Start-up on a tiny file, and peak memory on the large one.
+# Start-up on a one-byte file (the best of 20 runs, started as above), and
+# each program against the pure-compute limit: its picked kernel's time for
+# the same bytes, taken in the same rounds, plus start-up.
 printf 'x' >"$work/tiny"
 declare -A startup
-for command in "$bin/hash256" "$bin/hash512" sha256sum sha512sum; do
-  best=999999999
-  for ((i = 0; i < 20; i++)); do
-    start=$(date +%s%N); $command "$work/tiny" </dev/null >/dev/null; end=$(date +%s%N)
-    ((end - start < best)) && best=$((end - start))
-  done
-  startup[$command]=$best
-  echo "tiny file, best of 20: $command $((best / 1000)) us"
+for command in "$bin/hash256" "$bin/hash384" "$bin/hash512" sha256sum sha512sum; do
+  startup[$command]=$(for ((i = 0; i < 20; i++)); do timed "$command" "$work/tiny"; done | sort -n | awk 'NR == 1 {print $1}')
+  printf 'one-byte file, best of 20: %s %.1f ms\n' "$command" "$(echo "${startup[$command]} * 1000" | bc)"
 done
-
-# Each program against the pure-compute limit: its picked kernel's time for
-# the same bytes (from the block rate above) plus start-up.
-echo "programs against their kernels (256 MiB):"
+echo "programs against their kernels (256 MiB, medians of the same rounds):"
 for bits in 256 384 512; do
   engine=sha$bits
   [[ $bits == 384 ]] && engine=sha512
-  rate=$(awk -v e="$engine" '$1 == e {print $2}' "$work/picked")
-  program=$bin/hash$bits
-  [[ $bits == 256 ]] || program=$bin/hash512
-  limit=$(echo "scale=4; 268435456 / $rate + ${startup[$program]} / 1000000000" | bc)
-  printf '  hash%s wall %.3f s, kernel %.3f s + start-up %.3f s = %.3f s (ratio %.2f; CPU %.2f)\n' "$bits" \
-    "$(m "hash$bits")" "$(echo "scale=4; 268435456 / $rate" | bc)" \
-    "$(echo "scale=4; ${startup[$program]} / 1000000000" | bc)" "$limit" "$(ratio "$(m "hash$bits")" "$limit")" \
-    "$(ratio "$(cpu "hash$bits")" "$limit")"
+  kernel=$(m "$engine kernel")
+  limit=$(echo "scale=4; $kernel + ${startup[$bin/hash$bits]}" | bc)
+  printf '  hash%s wall %.3f s, CPU %.3f s; kernel %.3f s + start-up %.3f s = %.3f s (wall ratio %.3f, CPU ratio %.3f)\n' \
+    "$bits" "$(m "hash$bits")" "$(cpu "hash$bits")" "$kernel" "${startup[$bin/hash$bits]}" "$limit" \
+    "$(ratio "$(m "hash$bits")" "$limit")" "$(ratio "$(cpu "hash$bits")" "$limit")"
+  # The fastest of the rounds, which a busy machine slows least.
+  fastest=$(echo "scale=4; $(best "$engine kernel") + ${startup[$bin/hash$bits]}" | bc)
+  printf '    fastest runs: hash%s %.3f s, kernel + start-up %.3f s (ratio %.3f)\n' "$bits" "$(best "hash$bits")" \
+    "$fastest" "$(ratio "$(best "hash$bits")" "$fastest")"
 done
 
 # A cold read: the page cache dropped before each run, where root may.
@@ -179,7 +188,7 @@ if sync && echo 3 2>/dev/null >/proc/sys/vm/drop_caches; then
     runs=""
     for ((round = 0; round < 3; round++)); do
       sync && echo 3 >/proc/sys/vm/drop_caches
-      runs+="$(run_once "$command") "
+      runs+="$(timed "$command" | cut -d' ' -f1) "
     done
     printf '  %-22s %.3f s\n' "$label" "$(median <<<"$runs")"
   done

@@ -114,8 +114,8 @@ struct Working {
 
 [[gnu::always_inline]] inline Working working_from(const Word state[8])
 {
-    return {state[0], state[1], state[2], state[3],           state[4],
-            state[5], state[6], state[7], state[1] ^ state[2]};
+    const Word bc = state[1] ^ state[2];
+    return {state[0], state[1], state[2], state[3], state[4], state[5], state[6], state[7], bc};
 }
 
 // The state after a block: each variable added into its word.
