@@ -65,9 +65,10 @@ fi
 # One run of a command on a file (in place of FILE, or as its last
 # argument), started directly, with no shell in between, and standard input,
 # output and error on /dev/null: "WALL CPU" in seconds, CPU being user and
-# system time of the command and every child it waited for.
+# system time of the command and every child it waited for; nothing, and
+# the benchmark stops, if the command fails.
 cat >"$work/time1.py" <<'PY'
-import os, resource, shlex, sys, time
+import os, shlex, sys, time
 argv = [a.replace("FILE", sys.argv[2]) for a in shlex.split(sys.argv[1])]
 if not any(sys.argv[2] in a for a in argv):
     argv.append(sys.argv[2])
@@ -77,6 +78,8 @@ pid = os.posix_spawnp(argv[0], argv, os.environ,
                       file_actions=[(os.POSIX_SPAWN_DUP2, null, fd) for fd in (0, 1, 2)])
 _, status, usage = os.wait4(pid, 0)
 wall = time.perf_counter() - start
+if os.waitstatus_to_exitcode(status) != 0:
+    sys.exit("bench.sh: %s failed" % " ".join(argv))
 print("%.4f %.4f" % (wall, usage.ru_utime + usage.ru_stime))
 PY
 timed() { python3 "$work/time1.py" "$1" "${2:-$work/file}"; }
