@@ -32,9 +32,10 @@ void SHA512_blocks_avx2(std::uint64_t state[8], const unsigned char* data, std::
 bool SHA512_avx2_usable();
 void SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std::size_t count);
 bool SHA512_avx512_usable();
-// The rounds themselves in vector registers, one 64-bit lane each, for
-// 32-bit x86, which has no 64-bit general registers (sha512_vector.cpp):
-// SSSE3, or AVX-512VL rotations and three-way logic.
+// The rounds themselves in vector registers, for 32-bit x86, which has no
+// 64-bit general registers: one variable a register's low lane with SSSE3
+// (sha512_vector_ssse3.cpp), or two variables a register with AVX-512VL
+// per-lane rotations and masked three-way logic (sha512_vector_avx512.cpp).
 void SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data,
                                 std::size_t count);
 bool SHA512_vector_ssse3_usable();
