@@ -34,11 +34,15 @@ void SHA512_blocks_avx512(std::uint64_t state[8], const unsigned char* data, std
 bool SHA512_avx512_usable();
 // The rounds themselves in vector registers, for 32-bit x86, which has no
 // 64-bit general registers: one variable a register's low lane with SSSE3
-// (sha512_vector_ssse3.cpp), or two variables a register with AVX-512VL
-// per-lane rotations and masked three-way logic (sha512_vector_avx512.cpp).
+// (sha512_vector_ssse3.cpp), or two variables a register with AVX2
+// per-lane shifts (sha512_vector_avx2.cpp) or AVX-512VL per-lane rotations
+// and masked three-way logic (sha512_vector_avx512.cpp).
 void SHA512_blocks_vector_ssse3(std::uint64_t state[8], const unsigned char* data,
                                 std::size_t count);
 bool SHA512_vector_ssse3_usable();
+void SHA512_blocks_vector_avx2(std::uint64_t state[8], const unsigned char* data,
+                               std::size_t count);
+bool SHA512_vector_avx2_usable();
 void SHA512_blocks_vector_avx512(std::uint64_t state[8], const unsigned char* data,
                                  std::size_t count);
 bool SHA512_vector_avx512_usable();
@@ -55,21 +59,23 @@ inline bool SHA512_armv8_usable()
 
 // Every kernel of this build, fastest first as measured on each
 // architecture (scripts/bench.sh prints the rates side by side; on an Intel
-// Xeon of the Ice Lake generation, x86-64: avx512 670 MB/s, avx2 633,
-// vector_avx512 487, portable 477, vector_ssse3 310; 32-bit x86:
-// vector_avx512 401, vector_ssse3 288, avx512 220, avx2 212, portable 149).
-// On 32-bit x86 the kernels that keep the rounds in vector registers come
-// first, the scalar-round ones running their 64-bit rounds on register
-// pairs.
+// Xeon of the Ice Lake generation, in MB/s, x86-64: avx512 670, avx2 633,
+// vector_avx512 526, portable 475, vector_avx2 358, vector_ssse3 307;
+// 32-bit x86: vector_avx512 598, vector_avx2 339, vector_ssse3 284, avx512
+// 221, avx2 211, portable 146). On 32-bit x86 the kernels that keep the
+// rounds in vector registers come first, the scalar-round ones running
+// their 64-bit rounds on register pairs.
 inline constexpr Sha512Kernel SHA512_kernels[] = {
 #if defined(__x86_64__)
     {"avx512", SHA512_blocks_avx512, SHA512_avx512_usable},
     {"avx2", SHA512_blocks_avx2, SHA512_avx2_usable},
     {"vector_avx512", SHA512_blocks_vector_avx512, SHA512_vector_avx512_usable},
     {"portable", SHA512_blocks_portable, SHA512_portable_usable},
+    {"vector_avx2", SHA512_blocks_vector_avx2, SHA512_vector_avx2_usable},
     {"vector_ssse3", SHA512_blocks_vector_ssse3, SHA512_vector_ssse3_usable},
 #elif defined(__i386__)
     {"vector_avx512", SHA512_blocks_vector_avx512, SHA512_vector_avx512_usable},
+    {"vector_avx2", SHA512_blocks_vector_avx2, SHA512_vector_avx2_usable},
     {"vector_ssse3", SHA512_blocks_vector_ssse3, SHA512_vector_ssse3_usable},
     {"avx512", SHA512_blocks_avx512, SHA512_avx512_usable},
     {"avx2", SHA512_blocks_avx2, SHA512_avx2_usable},
