@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The benchmark, side by side in one run (Release builds, a 256 MiB random
-# file in the page cache, alternating runs, each command started directly,
-# medians of wall and processor time):
+# file in the page cache, rounds that run each command once, each started
+# directly; medians of wall and processor time, and of each round's ratio
+# where two commands are compared, so that a machine whose speed drifts
+# between rounds still compares like with like):
 #  1. the x86-64 programs against `openssl dgst` and `sha*sum`, and hash512
 #     with standard error on a terminal (the progress line) against the same
 #     run with it on /dev/null, both under script(1);
@@ -12,8 +14,8 @@
 #  3. each kernel's block rate against `openssl speed -evp`;
 #  4. start-up on a one-byte file, and peak memory;
 #  5. each program's wall and processor time against its kernel's time for
-#     the same bytes in memory, taken in the same rounds, plus start-up
-#     (the pure-compute limit);
+#     the same bytes in memory, taken right after it in each round, plus
+#     start-up (the pure-compute limit);
 #  6. cold reads, with the page cache dropped, where root may drop it.
 # Installs what it lacks through scripts/setup.sh (libssl-dev:i386 too), as root.
 #   scripts/bench.sh [ROUNDS]   (default 7)
@@ -43,9 +45,14 @@ if ! "$work/digest32" /dev/null >/dev/null 2>"$work/exec32"; then
 fi
 
 # The commands, by label; each reads the file in place of FILE, or as its
-# last argument.
-labels=(hash256 sha256sum "openssl dgst -sha256" hash384 sha384sum "openssl dgst -sha384"
-        hash512 sha512sum "openssl dgst -sha512" "hash512, stderr a terminal" "hash512, stderr /dev/null")
+# last argument. A "kernel for" label is the picked kernel's own time over
+# the file's bytes in memory (bench_kernel_file), the program's pure-compute
+# limit. Each program runs just before its kernel and its peers, so that the
+# ratios of one round see the machine alike.
+labels=(hash256 "kernel for hash256" "openssl dgst -sha256" sha256sum
+        hash384 "kernel for hash384" "openssl dgst -sha384" sha384sum
+        hash512 "kernel for hash512" "openssl dgst -sha512" sha512sum
+        "hash512, stderr a terminal" "hash512, stderr /dev/null")
 declare -A commands=(
   [hash256]="$bin/hash256" [hash384]="$bin/hash384" [hash512]="$bin/hash512"
   [sha256sum]=sha256sum [sha384sum]=sha384sum [sha512sum]=sha512sum
@@ -84,49 +91,51 @@ print("%.4f %.4f" % (wall, usage.ru_utime + usage.ru_stime))
 PY
 timed() { python3 "$work/time1.py" "$1" "${2:-$work/file}"; }
 
-# Each round runs every command once, and takes the picked kernels' own
-# time over the file's bytes in memory (bench_kernel_file).
+# Each round runs every command once.
 declare -A times cpus
 for ((round = 0; round < rounds; round++)); do
   for label in "${labels[@]}"; do
+    if [[ $label == "kernel for hash"* ]]; then
+      engine=sha${label#kernel for hash}
+      [[ $engine == sha384 ]] && engine=sha512
+      times[$label]+="$("$bin/tests/bench_kernel_file" "$work/file" "$engine" 2>/dev/null) "
+      continue
+    fi
     read -r wall cpu < <(timed "${commands[$label]}")
     times[$label]+="$wall "
     cpus[$label]+="$cpu "
-  done
-  for engine in sha256 sha512; do
-    times["$engine kernel"]+="$("$bin/tests/bench_kernel_file" "$work/file" "$engine" 2>/dev/null) "
   done
 done
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 m() { median <<<"${times[$1]}"; }
 cpu() { median <<<"${cpus[$1]}"; }
-least() { tr ' ' '\n' | grep -v '^$' | sort -n | head -1; }
-best() { least <<<"${times[$1]}"; }
 ratio() { echo "scale=4; $1 / $2" | bc; }
+# The median over the rounds of A's time over (B's time + ADD): each
+# round's two runs close together.
+paired() { # A-times B-times [ADD]
+  paste <(tr ' ' '\n' <<<"$1" | grep -v '^$') <(tr ' ' '\n' <<<"$2" | grep -v '^$') |
+    awk -v add="${3:-0}" '{print $1 / ($2 + add)}' | median
+}
 
 echo "CPU: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
-echo "256 MiB file, median of $rounds alternating runs (wall seconds):"
+echo "256 MiB file, medians of $rounds rounds (wall seconds; ratios: medians of each round's ratio):"
 for bits in 256 384 512; do
-  ours=$(m "hash$bits")
   printf '  %-8s %6.3f s (CPU %.3f s)   openssl dgst %.3f s (ratio %.2f)   sha%ssum %.3f s (ratio %.2f)\n' \
-    "hash$bits" "$ours" "$(cpu "hash$bits")" "$(m "openssl dgst -sha$bits")" \
-    "$(ratio "$ours" "$(m "openssl dgst -sha$bits")")" \
-    "$bits" "$(m "sha${bits}sum")" "$(ratio "$ours" "$(m "sha${bits}sum")")"
-done
-for bits in 256 384 512; do
-  printf '  fastest runs: hash%s %.3f s, openssl dgst %.3f s (ratio %.2f)\n' "$bits" "$(best "hash$bits")" \
-    "$(best "openssl dgst -sha$bits")" "$(ratio "$(best "hash$bits")" "$(best "openssl dgst -sha$bits")")"
+    "hash$bits" "$(m "hash$bits")" "$(cpu "hash$bits")" "$(m "openssl dgst -sha$bits")" \
+    "$(paired "${times[hash$bits]}" "${times[openssl dgst -sha$bits]}")" \
+    "$bits" "$(m "sha${bits}sum")" "$(paired "${times[hash$bits]}" "${times[sha${bits}sum]}")"
 done
 printf '  CPU seconds of openssl dgst: -sha256 %.3f s, -sha512 %.3f s\n' "$(cpu "openssl dgst -sha256")" \
   "$(cpu "openssl dgst -sha512")"
 printf '  hash512 under script(1): stderr a terminal %.3f s, stderr /dev/null %.3f s (ratio %.2f)\n' \
   "$(m "hash512, stderr a terminal")" "$(m "hash512, stderr /dev/null")" \
-  "$(ratio "$(m "hash512, stderr a terminal")" "$(m "hash512, stderr /dev/null")")"
+  "$(paired "${times[hash512, stderr a terminal]}" "${times[hash512, stderr /dev/null]}")"
 if [[ $run32 == yes ]]; then
   for bits in 256 512; do
     ours=$(m "32-bit sha$bits ours")
     printf '  32-bit SHA-%s: ours %.3f s, libcrypto %.3f s (ratio %.2f)\n' "$bits" "$ours" \
-      "$(m "32-bit sha$bits libcrypto")" "$(ratio "$ours" "$(m "32-bit sha$bits libcrypto")")"
+      "$(m "32-bit sha$bits libcrypto")" \
+      "$(paired "${times[32-bit sha$bits ours]}" "${times[32-bit sha$bits libcrypto]}")"
   done
 else
   echo "  32-bit figures skipped: this machine does not run 32-bit x86 programs ($run32)"
@@ -168,19 +177,14 @@ for command in "$bin/hash256" "$bin/hash384" "$bin/hash512" sha256sum sha512sum;
   startup[$command]=$(for ((i = 0; i < 20; i++)); do timed "$command" "$work/tiny"; done | sort -n | awk 'NR == 1 {print $1}')
   printf 'one-byte file, best of 20: %s %.1f ms\n' "$command" "$(echo "${startup[$command]} * 1000" | bc)"
 done
-echo "programs against their kernels (256 MiB, medians of the same rounds):"
+echo "programs against their kernels (256 MiB; ratios: medians of each round's ratio):"
 for bits in 256 384 512; do
-  engine=sha$bits
-  [[ $bits == 384 ]] && engine=sha512
-  kernel=$(m "$engine kernel")
-  limit=$(echo "scale=4; $kernel + ${startup[$bin/hash$bits]}" | bc)
-  printf '  hash%s wall %.3f s, CPU %.3f s; kernel %.3f s + start-up %.3f s = %.3f s (wall ratio %.3f, CPU ratio %.3f)\n' \
-    "$bits" "$(m "hash$bits")" "$(cpu "hash$bits")" "$kernel" "${startup[$bin/hash$bits]}" "$limit" \
-    "$(ratio "$(m "hash$bits")" "$limit")" "$(ratio "$(cpu "hash$bits")" "$limit")"
-  # The fastest of the rounds, which a busy machine slows least.
-  fastest=$(echo "scale=4; $(best "$engine kernel") + ${startup[$bin/hash$bits]}" | bc)
-  printf '    fastest runs: hash%s %.3f s, kernel + start-up %.3f s (ratio %.3f)\n' "$bits" "$(best "hash$bits")" \
-    "$fastest" "$(ratio "$(best "hash$bits")" "$fastest")"
+  kernel=$(m "kernel for hash$bits")
+  up=${startup[$bin/hash$bits]}
+  printf '  hash%s wall %.3f s, CPU %.3f s; kernel %.3f s + start-up %.3f s (wall ratio %.3f, CPU ratio %.3f)\n' \
+    "$bits" "$(m "hash$bits")" "$(cpu "hash$bits")" "$kernel" "$up" \
+    "$(paired "${times[hash$bits]}" "${times[kernel for hash$bits]}" "$up")" \
+    "$(paired "${cpus[hash$bits]}" "${times[kernel for hash$bits]}" "$up")"
 done
 
 # A cold read: the page cache dropped before each run, where root may.
