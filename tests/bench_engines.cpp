@@ -1,8 +1,10 @@
 // Throughput of every kernel of each engine's table, and of the one picked
 // for this CPU, on runs of 32 blocks (4 KiB of SHA-512, 2 KiB of SHA-256)
-// with the data in the L1 cache, as the drivers call them. Speed targets are
-// checked here and by scripts/bench.sh, never in tests.
+// with the data in the L1 cache, as the drivers call them; and of
+// libcrypto's digest on the same runs, the peer, in the same process. Speed
+// targets are checked here and by scripts/bench.sh, never in tests.
 #include <benchmark/benchmark.h>
+#include <openssl/evp.h>
 
 #include <string>
 #include <vector>
@@ -34,6 +36,24 @@ template <typename Word, typename Kernel> void blocks(benchmark::State& state, c
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
 }
 
+// libcrypto's digest fed the same runs of blocks.
+template <typename Word> void libcrypto(benchmark::State& state, const EVP_MD* md)
+{
+    constexpr std::size_t block = 16 * sizeof(Word);
+    std::vector<unsigned char> data(run_blocks * block, 0x5a);
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    if (context == nullptr || EVP_DigestInit_ex(context, md, nullptr) != 1) {
+        state.SkipWithError("libcrypto cannot start the digest");
+        EVP_MD_CTX_free(context);
+        return;
+    }
+    for (auto _ : state) {
+        EVP_DigestUpdate(context, data.data(), data.size());
+    }
+    EVP_MD_CTX_free(context);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(data.size()));
+}
+
 template <typename Word, typename Kernel, std::size_t N>
 void register_all(const char* engine, const Kernel (&table)[N], const Kernel& picked)
 {
@@ -43,6 +63,8 @@ void register_all(const char* engine, const Kernel (&table)[N], const Kernel& pi
     }
     benchmark::RegisterBenchmark((std::string(engine) + "_blocks/picked").c_str(),
                                  blocks<Word, Kernel>, picked);
+    benchmark::RegisterBenchmark((std::string(engine) + "_blocks/libcrypto").c_str(),
+                                 libcrypto<Word>, EVP_get_digestbyname(engine));
 }
 
 } // namespace
