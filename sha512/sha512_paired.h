@@ -79,7 +79,8 @@ blocks_paired(Word state[8], const unsigned char* data, std::size_t count)
     for (; count != 0; --count, data += 128) {
         // W[0..15] and K + W for them.
         for (unsigned t = 0; t < 16; t += 2) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 8 * t));
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + std::size_t{8} * t));
             const __m128i w = _mm_shuffle_epi8(bytes, byte_swap);
             _mm_store_si128(reinterpret_cast<__m128i*>(W + t), w);
             const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(K + t));
