@@ -110,7 +110,6 @@ done
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 m() { median <<<"${times[$1]}"; }
 cpu() { median <<<"${cpus[$1]}"; }
-ratio() { echo "scale=4; $1 / $2" | bc; }
 # The median over the rounds of A's time over (B's time + ADD): each
 # round's two runs close together.
 paired() { # A-times B-times [ADD]
