@@ -132,6 +132,18 @@ std::size_t platform_read(void* buffer, std::size_t size, std::FILE* file);
 // device).
 std::int64_t platform_file_size(std::FILE* file);
 
+// What the system says of an open regular file at one moment: its size in
+// bytes and when it was last written, in the finest unit the system keeps
+// (nanoseconds on Linux, 100 ns on Windows).
+struct FileStamp {
+    std::int64_t size;
+    std::int64_t written;
+};
+
+// Fills `stamp` for the open file. False, leaving it as it was, when the
+// file is not a regular file or the system cannot tell.
+bool platform_file_stamp(std::FILE* file, FileStamp& stamp);
+
 // The width of the terminal or console that standard error shows on.
 unsigned platform_stderr_columns();
 
@@ -158,6 +170,8 @@ void platform_unmap(const unsigned char* view, std::size_t length);
 // Runs work(context), in which the mapped bytes view[0..length-1] are read.
 // A fault on a page of them that the file no longer holds (it shrank) or
 // cannot give (an I/O error) ends the work there: the result is then false.
+// Any other fault, or such a signal sent from elsewhere, ends the program
+// as it would without this guard.
 bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* view,
                          std::size_t length);
 

@@ -39,12 +39,19 @@ constexpr char prompt[] = "Press any key to continue . . . ";
 // character) follows within this time, and is taken with it.
 constexpr int key_rest_ms = 50;
 
-// The signals whose default action ends the program, and which another
-// process (or the terminal) may send: while the screen is not as the user
-// left it (raw settings at the pause, a progress line on standard error),
-// each first puts it right. Realtime signals are added at run time.
-constexpr int ending_signals[] = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
-                                  SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO,   SIGPWR};
+// The signals whose default action ends the program, sent by another
+// process or the terminal or raised by a fault: while the screen is not as
+// the user left it (raw settings at the pause, a progress line on standard
+// error), each first puts it right. Realtime signals are added at run time.
+// SIGXFSZ is not among them: it is ignored, so that a write past a file
+// size limit fails and is reported.
+constexpr int ending_signals[] = {
+    SIGHUP,    SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+    SIGIO,     SIGPWR, SIGABRT, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGSYS,    SIGTRAP,
+#if defined(SIGSTKFLT)
+    SIGSTKFLT,
+#endif
+};
 
 // What the handlers put right: the terminal's settings found by the pause
 // (while `restore_settings` is set) and the width of the progress line on
@@ -81,11 +88,40 @@ void erase_line()
     (void)!write(STDERR_FILENO, "\r", 1);
 }
 
-extern "C" void put_screen_right_and_end(int signal_number)
+// Where a fault on a mapped page of the file returns to, while work on the
+// mapping runs, and the pages that are mapped then.
+sigjmp_buf mapped_fault;
+volatile sig_atomic_t mapped_work_runs = 0;
+const unsigned char* volatile mapped_view = nullptr;
+volatile std::size_t mapped_length = 0;
+
+// Whether a SIGBUS is the file's own: a page of the mapping being hashed
+// that the file no longer holds or cannot give, and not a signal sent by
+// another process or a fault elsewhere.
+bool is_mapped_file_fault(int signal_number, const siginfo_t* info)
 {
+    if (signal_number != SIGBUS || mapped_work_runs == 0 || info == nullptr
+        || info->si_code != BUS_ADRERR) {
+        return false;
+    }
+    const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped_view);
+    return address >= start && address - start < mapped_length;
+}
+
+// The one handler of every ending signal. A fault on the mapped file goes
+// back to the start of the work on it, which then fails; anything else
+// puts the screen right and ends the program by the signal's default action,
+// so that the exit status and any core dump stay the system's.
+extern "C" void put_screen_right_and_end(int signal_number, siginfo_t* info, void* /*context*/)
+{
+    if (is_mapped_file_fault(signal_number, info)) {
+        siglongjmp(mapped_fault, 1);
+    }
     // tcsetattr, write, sigaction and raise are safe in a signal handler.
     // The signal is blocked here, so the raised one ends the program as
-    // soon as the handler returns, as it would have without the handler.
+    // soon as the handler returns, as it would have without the handler; a
+    // fault that was not sent comes again at once, with the default action.
     if (line_columns > 0) {
         erase_line();
     }
@@ -151,6 +187,39 @@ void install(int signal_number, void (*handler)(int), const sigset_t& mask,
     }
 }
 
+// The ending signals, each blocked while any of them is handled.
+sigset_t ending_mask()
+{
+    sigset_t mask;
+    sigemptyset(&mask);
+    for (const int signal_number : ending_signals) {
+        sigaddset(&mask, signal_number);
+    }
+    return mask;
+}
+
+// The ending signals' handler, as an action.
+struct sigaction ending_action()
+{
+    struct sigaction action {
+    };
+    action.sa_sigaction = put_screen_right_and_end;
+    action.sa_flags = SA_SIGINFO;
+    action.sa_mask = ending_mask();
+    return action;
+}
+
+// Installs the ending signals' handler for `signal_number` unless it is
+// ignored, keeping the previous action.
+void install_ending(int signal_number, struct sigaction& previous)
+{
+    sigaction(signal_number, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) {
+        const struct sigaction action = ending_action();
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
 // Puts the handlers in place, for the pause or the progress line; the pause
 // also guards against stops.
 void guard_screen(bool stops)
@@ -165,18 +234,13 @@ void guard_screen(bool stops)
         return;
     }
     guarded = true;
-    sigset_t mask;
-    sigemptyset(&mask);
-    for (const int signal_number : ending_signals) {
-        sigaddset(&mask, signal_number);
-    }
     std::size_t i = 0;
     for (const int signal_number : ending_signals) {
-        install(signal_number, put_screen_right_and_end, mask, previous_actions[i++]);
+        install_ending(signal_number, previous_actions[i++]);
     }
     for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && i < std::size(previous_actions);
          ++signal_number) {
-        install(signal_number, put_screen_right_and_end, mask, previous_actions[i++]);
+        install_ending(signal_number, previous_actions[i++]);
     }
 }
 
@@ -364,9 +428,11 @@ void platform_write_path(const char* path)
 
 void platform_start()
 {
-    // A reader that has gone makes the write fail with EPIPE, which the
-    // report sees, instead of a SIGPIPE that would end the program.
+    // A reader that has gone makes the write fail with EPIPE, and a write
+    // past a file size limit with EFBIG, which the report sees, instead of a
+    // SIGPIPE or SIGXFSZ that would end the program.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void platform_pause()
@@ -403,9 +469,19 @@ void platform_pause()
     std::fflush(stdout);
     const int key = take_key();
 
+    // No handler may run between the restore and the clearing of its flag:
+    // a SIGCONT there would take the terminal again, an ending signal would
+    // restore it twice. What comes meanwhile is handled once the handlers
+    // before the pause are back.
+    sigset_t guarded_signals = ending_mask();
+    sigaddset(&guarded_signals, SIGTSTP);
+    sigaddset(&guarded_signals, SIGCONT);
+    sigset_t before;
+    sigprocmask(SIG_BLOCK, &guarded_signals, &before);
     tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     restore_settings = 0;
     unguard_screen(true);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
     std::fputs("\n", stdout);
     std::fflush(stdout);
 
@@ -625,6 +701,19 @@ std::int64_t platform_file_size(std::FILE* file)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+bool platform_file_stamp(std::FILE* file, FileStamp& stamp)
+{
+    struct stat info {
+    };
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    stamp.size = static_cast<std::int64_t>(info.st_size);
+    stamp.written =
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return true;
+}
+
 std::FILE* platform_open_file(const char* path)
 {
     std::FILE* file = std::fopen(path, "rb");
@@ -741,36 +830,17 @@ void platform_unmap(const unsigned char* view, std::size_t length)
     munmap(const_cast<unsigned char*>(view), length);
 }
 
-namespace
+bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* view,
+                         std::size_t length)
 {
-
-// Where a fault on a mapped page returns to, while work on a mapping runs.
-sigjmp_buf mapped_fault;
-volatile sig_atomic_t mapped_work_runs = 0;
-
-// A page of the mapping that the file no longer holds: back to the start of
-// the work, which then fails. Any other SIGBUS ends the program as usual.
-extern "C" void end_mapped_work(int signal_number)
-{
-    if (mapped_work_runs != 0) {
-        siglongjmp(mapped_fault, 1);
-    }
-    std::signal(signal_number, SIG_DFL);
-    raise(signal_number);
-}
-
-} // namespace
-
-bool platform_run_mapped(void (*work)(void* context), void* context, const unsigned char* /*view*/,
-                         std::size_t /*length*/)
-{
-    struct sigaction action {
-    };
-    action.sa_handler = end_mapped_work;
-    sigemptyset(&action.sa_mask);
+    // The ending signals' handler tells the file's faults from the rest; it
+    // stands even where SIGBUS was ignored, which a fault would not heed.
+    const struct sigaction action = ending_action();
     struct sigaction previous {
     };
     sigaction(SIGBUS, &action, &previous);
+    mapped_view = view;
+    mapped_length = length;
     volatile bool finished = false;
     if (sigsetjmp(mapped_fault, 1) == 0) {
         mapped_work_runs = 1;
@@ -778,6 +848,7 @@ bool platform_run_mapped(void (*work)(void* context), void* context, const unsig
         finished = true;
     }
     mapped_work_runs = 0;
+    mapped_view = nullptr;
     sigaction(SIGBUS, &previous, nullptr);
     return finished;
 }

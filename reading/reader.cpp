@@ -136,10 +136,42 @@ std::uint64_t map_blocks(std::FILE* file, std::size_t block,
         }
         done += length;
     }
-    // A file cut under the bytes hashed may have shown zeros for them.
-    if (platform_file_size(file) < static_cast<std::int64_t>(done)
-        || (done != 0 && !platform_seek(file, done))) {
+    // The stream goes on after the mapped bytes. Whether the file still held
+    // them all is told once the last byte is read.
+    if (done != 0 && !platform_seek(file, done)) {
         failed = true;
     }
     return done;
+}
+
+bool still_holds(const FileStamp& start, const FileStamp& now, std::uint64_t total)
+{
+    // Nothing the system shows moved. A file of procfs or sysfs gives a size
+    // that is not its length, and keeps it.
+    if (now.size == start.size && now.written == start.written) {
+        return true;
+    }
+    const auto read = static_cast<std::int64_t>(total);
+    // Shorter now than what was read: some of it may have read as zeros.
+    if (now.size < read) {
+        return false;
+    }
+    // The reading ended before the size the file had at the start: it was
+    // cut while it was read, whatever it grew to since.
+    if (read < start.size) {
+        return false;
+    }
+    // Written to while its size stayed that of the bytes read: changed in
+    // place. A file that grew was written to at its end, after what was
+    // read; a change in place during growth cannot be told from that.
+    return !(now.size == start.size && now.size == read);
+}
+
+bool unchanged_since(std::FILE* file, bool regular, const FileStamp& start, std::uint64_t total)
+{
+    if (!regular) {
+        return true;
+    }
+    FileStamp now{};
+    return platform_file_stamp(file, now) && still_holds(start, now, total);
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform.h"
 #include "progress.h"
 
 // Bytes of a piece: whole blocks of either engine, and few enough pieces a
@@ -46,8 +47,8 @@ inline constexpr std::size_t map_window = std::size_t{4} << 20;
 // them: 0 when the file is not regular, small, or cannot be mapped, and
 // fewer than its whole blocks when a later window cannot be mapped, where
 // the stream goes on. `failed` is set when the file shrank under the
-// mapping (a fault on a page it no longer holds, or a size under the bytes
-// hashed once they are done) or the stream cannot be moved.
+// mapping (a fault on a page it no longer holds) or the stream cannot be
+// moved.
 std::uint64_t map_blocks(std::FILE* file, std::size_t block,
                          void (*consume)(void* context, const unsigned char* data,
                                          std::size_t count),
@@ -55,11 +56,26 @@ std::uint64_t map_blocks(std::FILE* file, std::size_t block,
 
 // The outcome of a driver's reading: the byte total, and whether it failed
 // (a read error, which the stream's error indicator shows, or a file that
-// shrank under its mapping).
+// changed under the reading).
 struct ReadResult {
     std::uint64_t total;
     bool failed;
 };
+
+// Whether a regular file still holds the `total` bytes just read from it,
+// as far as its size and last-write time at the start (`start`) and now
+// (`now`) tell: not when it is now shorter than what was read, nor when it
+// ended before the size it had at the start, nor when its size stayed that
+// of the bytes read while it was written (a change in place). A file that
+// grew holds what was read, as far as can be told. A file whose size and
+// time did not move at all (also a system file whose size is not its
+// length) does too.
+bool still_holds(const FileStamp& start, const FileStamp& now, std::uint64_t total);
+
+// Checks, once the last byte is read, that the file read since `start`
+// still holds the `total` bytes read (see still_holds). Anything but a
+// regular file (`regular` false: a pipe, a device) passes.
+bool unchanged_since(std::FILE* file, bool regular, const FileStamp& start, std::uint64_t total);
 
 // A driver's whole reading of `file`, with the progress line: the file's
 // whole blocks of `block` bytes go through blocks(state, data, count), in
@@ -73,6 +89,10 @@ ReadResult read_blocks(std::FILE* file, std::size_t block,
 {
     ProgressLine progress{};
     progress_start(progress, file);
+    // The file as it is before its first byte is read, to tell afterwards
+    // whether it changed under the reading.
+    FileStamp start{};
+    const bool regular = platform_file_stamp(file, start);
 
     // The mapped part first.
     struct Engine {
@@ -109,5 +129,6 @@ ReadResult read_blocks(std::FILE* file, std::size_t block,
     }
     reader_end();
     progress_end(progress);
-    return {total, std::ferror(file) != 0};
+    const bool changed = !unchanged_since(file, regular, start, total);
+    return {total, std::ferror(file) != 0 || changed};
 }

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <string>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,4 +120,29 @@ TEST(Hostile, IrregularFifoAndGrowingFile)
     EVP_MD_CTX_free(last);
     EVP_MD_CTX_free(context);
     EXPECT_TRUE(some_prefix) << "not the digest of what the file held: " << grown.out;
+}
+
+// A SIGBUS sent by another process while the file's mapping is hashed is not
+// the file's fault: it ends the program by the signal, never as a file error.
+TEST(Hostile, SentBusErrorIsNoFileError)
+{
+    const TempDir dir;
+    const std::string path = dir.path + "/large";
+    {
+        std::ofstream(path, std::ios::binary).close();
+        ASSERT_EQ(truncate(path.c_str(), off_t{2} << 30), 0); // sparse: quick to make
+    }
+    const rlimit no_core{0, 0};
+    ASSERT_EQ(setrlimit(RLIMIT_CORE, &no_core), 0);
+    // Stopped with its mapping in place, the program takes the signal where
+    // it stands once it goes on.
+    const auto send_bus = [&](pid_t pid, int /*err_fd*/, std::string& /*err*/) {
+        ASSERT_TRUE(eventually([&] { return maps_file(pid, path) || state_of(pid) == 'Z'; }));
+        kill(pid, SIGSTOP);
+        ASSERT_TRUE(eventually([&] { return state_of(pid) == 'T' || state_of(pid) == 'Z'; }));
+        kill(pid, SIGBUS);
+        kill(pid, SIGCONT);
+    };
+    const Outcome outcome = run({HASH512_PATH, path}, {}, nullptr, Streams::usual, send_bus);
+    EXPECT_EQ(outcome.status, 128 + SIGBUS) << outcome.out;
 }

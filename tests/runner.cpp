@@ -129,10 +129,12 @@ Outcome run(std::vector<std::string> args, std::vector<std::string> env, const c
             const rlimit stack{32 * 1024, 32 * 1024};
             setrlimit(RLIMIT_STACK, &stack);
         } else if (streams == Streams::file_limit) {
-            // `ulimit -f 1` with SIGXFSZ ignored: writes past 1 KiB fail.
+            // `ulimit -f 1` as a shell leaves it, SIGXFSZ at its default
+            // action: the program itself must keep a write past 1 KiB from
+            // ending it.
             const rlimit file{1024, 1024};
             setrlimit(RLIMIT_FSIZE, &file);
-            signal(SIGXFSZ, SIG_IGN);
+            signal(SIGXFSZ, SIG_DFL);
         }
         execve(args[0].c_str(), pointers(args).data(), pointers(env).data());
         _exit(127);
