@@ -4,6 +4,8 @@
 // output of the verdict.
 #include "platform.h"
 
+#include "utf8.h"
+
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -355,28 +357,6 @@ bool beside(const char* path, const char* name, char* out, std::size_t size)
     return true;
 }
 
-bool is_utf8(const char* text, std::size_t length)
-{
-    for (std::size_t i = 0; i < length;) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t count = c < 0x80             ? 1
-                                  : (c & 0xE0) == 0xC0 ? 2
-                                  : (c & 0xF0) == 0xE0 ? 3
-                                  : (c & 0xF8) == 0xF0 ? 4
-                                                       : 0;
-        if (count == 0 || i + count > length) {
-            return false;
-        }
-        for (std::size_t k = 1; k < count; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += count;
-    }
-    return true;
-}
-
 // Converts a name between UTF-8 and the locale's character set (to it
 // where `to_locale` is set), when that is not UTF-8. Returns the length
 // written into out[0..size-1] with a NUL, or 0.
@@ -557,7 +537,7 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
     if (length == 0 || length >= size) {
         return 0;
     }
-    if (!is_utf8(own, length)) {
+    if (!utf8_valid(own, length)) {
         const std::size_t converted = convert_name(own, length, false, name, size);
         if (converted > 0) {
             return converted;
@@ -575,7 +555,7 @@ std::size_t platform_legacy_name(const char* path, char* name, std::size_t size)
     if (length == 0 || length >= size) {
         return 0;
     }
-    if (is_utf8(own, length)) {
+    if (utf8_valid(own, length)) {
         return convert_name(own, length, true, name, size);
     }
     std::memcpy(name, own, length + 1);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "utf8.h"
+
 namespace
 {
 
@@ -199,29 +201,6 @@ int rank_of(const char* entry, std::size_t length, const char* name, std::size_t
         return trail ? 0 : 1;
     }
     return 0;
-}
-
-// True when line[0..length-1] is well-formed UTF-8.
-bool is_utf8(const char* line, std::size_t length)
-{
-    for (std::size_t i = 0; i < length;) {
-        const auto c = static_cast<unsigned char>(line[i]);
-        const std::size_t count = c < 0x80             ? 1
-                                  : (c & 0xE0) == 0xC0 ? 2
-                                  : (c & 0xF0) == 0xE0 ? 3
-                                  : (c & 0xF8) == 0xF0 ? 4
-                                                       : 0;
-        if (count == 0 || (count == 2 && c < 0xC2) || i + count > length) {
-            return false;
-        }
-        for (std::size_t k = 1; k < count; ++k) {
-            if ((static_cast<unsigned char>(line[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += count;
-    }
-    return true;
 }
 
 // Undoes coreutils' escapes in a name ("\\", "\n", "\r") in place; false
@@ -605,7 +584,7 @@ bool gpg_form(ChecksumScan& scan, const Name& name, const char* line, std::size_
 void read_line(ChecksumScan& scan, char* line, std::size_t length)
 {
     const ChecksumTarget& target = *scan.target;
-    const bool legacy = scan.encoding == 1 && !is_utf8(line, length);
+    const bool legacy = scan.encoding == 1 && !utf8_valid(line, length);
     const Name name =
         legacy ? Name{target.legacy, target.legacy != nullptr ? target.legacy_length : 0, true}
                : Name{target.name, target.name_length, false};

@@ -385,3 +385,15 @@ TEST(Checksum, LegacyCharacterSet)
               Says::match);
     EXPECT_EQ(says(read("SHA256SUMS", d256 + "  \x95" + "\\x.bin\n", windows)), Says::none);
 }
+
+// A line that is not strictly UTF-8 is in the legacy character set, also
+// where its bytes only look like UTF-8: a surrogate, an overlong form, a
+// code point past U+10FFFF.
+TEST(Checksum, LegacyBytesThatLookLikeUtf8)
+{
+    for (const std::string legacy : {"\xED\xA0\x81\x40.bin", "\xE0\x80\xAF.bin",
+                                     "\xF4\x90\x80\x80.bin", "\xF5\x80\x80\x80.bin"}) {
+        const File file{"x.bin", d256, "SHA256", legacy};
+        EXPECT_EQ(says(read("SHA256SUMS", d256 + "  " + legacy + "\n", file)), Says::match);
+    }
+}
