@@ -107,13 +107,26 @@ std::size_t platform_clipboard_text(char* text, std::size_t size);
 // How a verdict is coloured where the console shows colour.
 enum class Tone { match, mismatch, conflict };
 
+// Where a verdict's label stands in its texts: the bytes [utf8_at,
+// utf8_at + utf8_length) of the UTF-8 form and [sjis_at, sjis_at +
+// sjis_length) of the Shift-JIS form, on one line. Lengths 0: no label.
+struct VerdictLabel {
+    std::size_t utf8_at;
+    std::size_t utf8_length;
+    std::size_t sjis_at;
+    std::size_t sjis_length;
+};
+
 // Writes a verdict, given as UTF-8 and as Shift-JIS text, on standard error
-// (a console): in the console's character set (as wide text on Windows), in
-// the tone's colour where the console has colours. `after_report`: the
+// (a console): in the console's character set (as wide text on Windows).
+// Where the console has colours, the label is a block in the tone's colours
+// (black on green, white on red, black on yellow) and the rest keeps the
+// console's own; its colours are the same afterwards. `after_report`: the
 // cursor stands after the report on the same screen, so the verdict starts
 // on a new line and standard output ends it; otherwise the verdict ends its
 // own line.
-void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, bool after_report);
+void platform_console_verdict(const char* utf8, const char* sjis, VerdictLabel label, Tone tone,
+                              bool after_report);
 
 // Opens the file `path` for binary reading, and tells the system that it is
 // read in order from start to end. On Windows the program's own argument

@@ -654,20 +654,29 @@ std::size_t platform_clipboard_text(char* /*text*/, std::size_t /*size*/)
     return 0;
 }
 
-void platform_console_verdict(const char* utf8, const char* sjis, Tone tone, bool after_report)
+void platform_console_verdict(const char* utf8, const char* sjis, VerdictLabel label, Tone tone,
+                              bool after_report)
 {
     // ANSI colours, unless the terminal is a dumb one or the user asked for
-    // none (NO_COLOR).
+    // none (NO_COLOR): the label black on green, white on red, black on
+    // yellow, and back to the terminal's own colours after it.
     const char* term = std::getenv("TERM");
     const char* no_color = std::getenv("NO_COLOR");
     const bool colour = term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0
                         && (no_color == nullptr || *no_color == '\0');
-    const char* on = tone == Tone::match      ? "\033[32m"
-                     : tone == Tone::mismatch ? "\033[31m"
-                                              : "\033[33m";
+    const char* on = tone == Tone::match      ? "\033[30;42m"
+                     : tone == Tone::mismatch ? "\033[97;41m"
+                                              : "\033[30;43m";
+    const char* text = platform_text(sjis, utf8);
+    const std::size_t length = std::strlen(text);
+    std::size_t at = text == sjis ? label.sjis_at : label.utf8_at;
+    std::size_t count = text == sjis ? label.sjis_length : label.utf8_length;
+    at = at < length ? at : length;
+    count = count < length - at ? count : length - at;
     std::fflush(stdout);
-    std::fprintf(stderr, "%s%s%s%s%s", after_report ? "\n" : "", colour ? on : "",
-                 platform_text(sjis, utf8), colour ? "\033[0m" : "", after_report ? "" : "\n");
+    std::fprintf(stderr, "%s%.*s%s%.*s%s%s%s", after_report ? "\n" : "", static_cast<int>(at), text,
+                 colour && count > 0 ? on : "", static_cast<int>(count), text + at,
+                 colour && count > 0 ? "\033[0m" : "", text + at + count, after_report ? "" : "\n");
     std::fflush(stderr);
 }
 

@@ -580,13 +580,36 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
     return length > 0 ? static_cast<std::size_t>(length) : 0;
 }
 
-void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone, bool after_report)
+namespace
 {
-    // Wide text, so that it reads right whatever the console's code page.
+
+// The UTF-8 bytes text[0..length-1] as wide text in wide[0..room-1];
+// returns how many wide characters that made.
+int widen(const char* text, std::size_t length, wchar_t* wide, int room)
+{
+    if (length == 0 || room <= 0) {
+        return 0;
+    }
+    return MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), wide, room);
+}
+
+} // namespace
+
+void platform_console_verdict(const char* utf8, const char* /*sjis*/, VerdictLabel label, Tone tone,
+                              bool after_report)
+{
+    // Wide text, so that it reads right whatever the console's code page:
+    // the part before the label, the label, the rest.
     wchar_t text[2048];
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, static_cast<int>(std::size(text)));
-    if (length <= 1) {
+    const std::size_t length = std::strlen(utf8);
+    const std::size_t at = label.utf8_at < length ? label.utf8_at : length;
+    const std::size_t count = label.utf8_length < length - at ? label.utf8_length : length - at;
+    const int room = static_cast<int>(std::size(text));
+    const int before = widen(utf8, at, text, room);
+    const int block = widen(utf8 + at, count, text + before, room - before);
+    const int rest =
+        widen(utf8 + at + count, length - at - count, text + before + block, room - before - block);
+    if (before + block + rest == 0) {
         return;
     }
     std::fflush(stdout);
@@ -595,22 +618,26 @@ void platform_console_verdict(const char* utf8, const char* /*sjis*/, Tone tone,
     if (after_report) {
         WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
     }
-    // Colours unless the user asked for none (NO_COLOR).
+    // Colours unless the user asked for none (NO_COLOR): the label black on
+    // green, white on red, black on yellow, the rest in the console's own.
     const char* no_color = std::getenv("NO_COLOR");
     CONSOLE_SCREEN_BUFFER_INFO info{};
     const bool colour = (no_color == nullptr || *no_color == '\0')
                         && GetConsoleScreenBufferInfo(console, &info) != 0;
-    if (colour) {
-        const WORD foreground = tone == Tone::match      ? FOREGROUND_GREEN
-                                : tone == Tone::mismatch ? FOREGROUND_RED
-                                                         : FOREGROUND_RED | FOREGROUND_GREEN;
-        SetConsoleTextAttribute(console, static_cast<WORD>((info.wAttributes & ~0x0F) | foreground
-                                                           | FOREGROUND_INTENSITY));
+    const WORD white = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE | FOREGROUND_INTENSITY;
+    const WORD colours = tone == Tone::match ? BACKGROUND_GREEN | BACKGROUND_INTENSITY
+                         : tone == Tone::mismatch
+                             ? BACKGROUND_RED | white
+                             : BACKGROUND_RED | BACKGROUND_GREEN | BACKGROUND_INTENSITY;
+    WriteConsoleW(console, text, static_cast<DWORD>(before), &written, nullptr);
+    if (colour && block > 0) {
+        SetConsoleTextAttribute(console, colours);
     }
-    WriteConsoleW(console, text, static_cast<DWORD>(length - 1), &written, nullptr);
-    if (colour) {
+    WriteConsoleW(console, text + before, static_cast<DWORD>(block), &written, nullptr);
+    if (colour && block > 0) {
         SetConsoleTextAttribute(console, info.wAttributes);
     }
+    WriteConsoleW(console, text + before + block, static_cast<DWORD>(rest), &written, nullptr);
     if (!after_report) {
         WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
     }

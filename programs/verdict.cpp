@@ -21,9 +21,11 @@ struct Text {
     const char* utf8;
 };
 
+// The labels that the console colours, and the colon after one.
 // "一致 [match]: X のダイジェストと同じです（壊れていないことの確認で、出所の
 // 確認ではありません）": the copy is intact; where it came from is not checked.
-constexpr Text match_before{"\x88\xEA\x92v\x01[match]: ", "一致\x01[match]: "};
+constexpr Text match_label{"\x88\xEA\x92v\x01[match]", "一致\x01[match]"};
+constexpr Text colon{": ", ": "};
 constexpr Text match_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x93\xAF\x82\xB6\x82\xC5\x82\xB7\x81i"
     "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xC8\x82\xA2\x82\xB1\x82\xC6\x82\xCC\x8Am\x94\x46\x82\xC5"
@@ -33,7 +35,7 @@ constexpr Text match_after{
 
 // "不一致 [MISMATCH]: X のダイジェストと違います。壊れているか、別のファイルです",
 // after the expected digest and "  (期待値 [expected])".
-constexpr Text mismatch_before{"\x95s\x88\xEA\x92v\x01[MISMATCH]: ", "不一致\x01[MISMATCH]: "};
+constexpr Text mismatch_label{"\x95s\x88\xEA\x92v\x01[MISMATCH]", "不一致\x01[MISMATCH]"};
 constexpr Text mismatch_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81\x42"
     "\x89\xF3\x82\xEA\x82\xC4\x82\xA2\x82\xE9\x82\xA9\x81\x41\x95\xCA\x82\xCC\x83t\x83@"
@@ -59,8 +61,8 @@ constexpr Text many_after{
     "\x83t\x83@\x83\x43\x83\x8B\x82\xC5\x82\xB7",
     "\x01件のダイジェストのどれとも違います。壊れているか、別のファイルです"};
 // "違います [differs]:"
-constexpr Text differs_before{"\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x01[differs]: ",
-                              "違います\x01[differs]: "};
+constexpr Text differs_label{"\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x01[differs]",
+                             "違います\x01[differs]"};
 // "のダイジェストと違います"
 constexpr Text differs_after{
     " \x82\xCC\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82\xDC\x82\xB7",
@@ -88,9 +90,9 @@ constexpr Text reason_clipboard{
     "（このファイルのものとは限りません [not\x01tied\x01to\x01this\x01"
     "file]）"};
 // "引数は使いませんでした [argument not used]:"
-constexpr Text unused_before{"\x88\xF8\x90\x94\x82\xCD\x8Eg\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x82\xC5"
-                             "\x82\xB5\x82\xBD\x01[argument\x01not\x01used]: ",
-                             "引数は使いませんでした\x01[argument\x01not\x01used]: "};
+constexpr Text unused_label{"\x88\xF8\x90\x94\x82\xCD\x8Eg\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x82\xC5"
+                            "\x82\xB5\x82\xBD\x01[argument\x01not\x01used]",
+                            "引数は使いませんでした\x01[argument\x01not\x01used]"};
 // "このプログラムのダイジェストの桁数ではありません [wrong length]"
 constexpr Text unused_length{"\x82\xB1\x82\xCC\x83v\x83\x8D\x83O\x83\x89\x83\x80\x82\xCC\x83_"
                              "\x83\x43\x83W\x83\x46\x83X\x83g\x82\xCC\x8C\x85\x90\x94\x82\xC5\x82"
@@ -129,17 +131,19 @@ constexpr Text unused_no_entry{
 // "個の引数は使いませんでした [arguments not used]: 1 回に 1 つのファイルを計算します。ファイルは 1
 // つずつドロップするか、右クリックメニューを使ってください（1 ファイルに 1 ウィンドウが開きます）
 // [one file per run]"
-constexpr Text extra_after{
+constexpr Text extra_label{
     "\x01\x8C\xC2\x82\xCC\x88\xF8\x90\x94\x82\xCD\x8Eg\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82"
-    "\xB5\x82\xBD [arguments\x01not\x01used]: "
-    "1\x01\x89\xF1\x82\xC9\x01\x31\x01\x82\xC2\x82\xCC\x83t\x83@"
+    "\xB5\x82\xBD\x01[arguments\x01not\x01used]",
+    "\x01個の引数は使いませんでした\x01[arguments\x01not\x01used]"};
+constexpr Text extra_after{
+    ": 1\x01\x89\xF1\x82\xC9\x01\x31\x01\x82\xC2\x82\xCC\x83t\x83@"
     "\x83\x43\x83\x8B\x82\xF0\x8Cv\x8EZ\x82\xB5\x82\xDC\x82\xB7\x81\x42\x83t\x83@"
     "\x83\x43\x83\x8B\x82\xCD\x01\x31\x01\x82\xC2\x82\xB8\x82\xC2\x83h\x83\x8D\x83\x62\x83v\x82\xB7"
     "\x82\xE9\x82\xA9\x81\x41\x89\x45\x83N\x83\x8A\x83\x62\x83N\x83\x81\x83j\x83\x85\x81["
     "\x82\xF0\x8Eg\x82\xC1\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2\x81i1\x01\x83t\x83@"
     "\x83\x43\x83\x8B\x82\xC9\x01\x31\x01\x83\x45\x83\x42\x83\x93\x83h\x83\x45\x82\xAA\x8AJ\x82\xAB"
     "\x82\xDC\x82\xB7\x81j [one\x01\x66ile\x01per\x01run]",
-    "\x01個の引数は使いませんでした [arguments\x01not\x01used]: 1\x01回に\x01"
+    ": 1\x01回に\x01"
     "1\x01つのファイルを計算します。ファイルは\x01"
     "1\x01つずつドロップするか、右クリックメニューを使ってください（1\x01ファイルに\x01"
     "1\x01ウィンドウが開きます） [one\x01"
@@ -221,10 +225,12 @@ bool read_list(const char* path, const char* name, const ChecksumTarget& target,
     return result == 1;
 }
 
-// A message in both encodings, built piece by piece.
+// A message in both encodings, built piece by piece, and where its label
+// stands in each.
 struct Message {
     char utf8[2048];
     char sjis[2048];
+    VerdictLabel label;
 };
 
 void append(char* text, std::size_t size, const char* piece)
@@ -237,6 +243,26 @@ void add(Message& message, const Text& text)
 {
     append(message.utf8, sizeof message.utf8, text.utf8);
     append(message.sjis, sizeof message.sjis, text.sjis);
+}
+
+// Marks the start and the end of the label: what is added in between.
+void begin_label(Message& message)
+{
+    message.label.utf8_at = std::strlen(message.utf8);
+    message.label.sjis_at = std::strlen(message.sjis);
+}
+
+void end_label(Message& message)
+{
+    message.label.utf8_length = std::strlen(message.utf8) - message.label.utf8_at;
+    message.label.sjis_length = std::strlen(message.sjis) - message.label.sjis_at;
+}
+
+void add_label(Message& message, const Text& text)
+{
+    begin_label(message);
+    add(message, text);
+    end_label(message);
 }
 
 // A piece from outside (a list's name, an entry's path, a digest, a
@@ -254,18 +280,36 @@ void add_plain(Message& message, const char* piece)
     add(message, Text{clean, clean});
 }
 
-// Lays the message out for the console's width and shows it.
-void show(const Message& message, Tone tone, bool after_report)
+// Lays text[0..length-1] out for the console as layout_wrap does, into
+// out[0..size-1]; returns the length laid out.
+std::size_t lay_out(const char* text, std::size_t length, bool sjis, unsigned console, char* out,
+                    std::size_t size)
 {
-    const unsigned console = platform_stderr_columns();
     // One column is kept free: a line that fills the last column would
     // wrap on some consoles before its line end.
     const unsigned columns = console > 1 ? console - 1 : 1;
+    static char part[sizeof Message::utf8];
+    const std::size_t taken = length < sizeof part ? length : sizeof part - 1;
+    std::memcpy(part, text, taken);
+    part[taken] = '\0';
+    layout_wrap(part, sjis, columns, console, out, size);
+    return std::strlen(out);
+}
+
+// Lays the message out for the console's width and shows it. The label
+// stands at the start of a line, one word, so it keeps its bytes, and
+// what comes before it lays out alone as it does in the whole.
+void show(const Message& message, Tone tone, bool after_report)
+{
+    const unsigned console = platform_stderr_columns();
     static char utf8[sizeof message.utf8 * 2];
     static char sjis[sizeof message.sjis * 2];
-    layout_wrap(message.utf8, false, columns, console, utf8, sizeof utf8);
-    layout_wrap(message.sjis, true, columns, console, sjis, sizeof sjis);
-    platform_console_verdict(utf8, sjis, tone, after_report);
+    VerdictLabel label = message.label;
+    label.utf8_at = lay_out(message.utf8, message.label.utf8_at, false, console, utf8, sizeof utf8);
+    label.sjis_at = lay_out(message.sjis, message.label.sjis_at, true, console, sjis, sizeof sjis);
+    lay_out(message.utf8, std::strlen(message.utf8), false, console, utf8, sizeof utf8);
+    lay_out(message.sjis, std::strlen(message.sjis), true, console, sjis, sizeof sjis);
+    platform_console_verdict(utf8, sjis, label, tone, after_report);
 }
 
 // Where an answer came from.
@@ -293,7 +337,8 @@ void show_tally(const ChecksumTally& tally, Source source, const char* argument_
         }
     };
     if (tally.matched) {
-        add(message, match_before);
+        add_label(message, match_label);
+        add(message, colon);
         add_source(tally.match_list, tally.match_path);
         add(message, match_after);
         show(message, Tone::match, after_report);
@@ -305,7 +350,8 @@ void show_tally(const ChecksumTally& tally, Source source, const char* argument_
         add(message, expected_label);
         add(message, Text{"\n", "\n"});
     }
-    add(message, red ? mismatch_before : differs_before);
+    add_label(message, red ? mismatch_label : differs_label);
+    add(message, colon);
     add_source(tally.expected_list, nullptr);
     if (tally.several_lists) {
         add(message, more_lists);
@@ -448,7 +494,8 @@ void verdict_show(const char* path, const char* argument, int unused, const char
     }
     if (unused_reason != nullptr) {
         Message message{};
-        add(message, unused_before);
+        add_label(message, unused_label);
+        add(message, colon);
         add(message, *unused_reason);
         show(message, Tone::conflict, after_report);
     }
@@ -456,7 +503,10 @@ void verdict_show(const char* path, const char* argument, int unused, const char
         Message message{};
         char count[16];
         std::snprintf(count, sizeof count, "%d", unused);
+        begin_label(message);
         add_plain(message, count);
+        add(message, extra_label);
+        end_label(message);
         add(message, extra_after);
         show(message, Tone::conflict, after_report);
     }

@@ -141,7 +141,49 @@ TEST(Verdict, OddListsGiveAPlainAnswer)
     EXPECT_EQ(differs.out, plain);
     EXPECT_NE(differs.err.find("checksums.txt"), std::string::npos) << differs.err;
     EXPECT_EQ(differs.err.find("一致"), std::string::npos) << differs.err;
-    EXPECT_NE(differs.err.find("\x1b[33m"), std::string::npos) << differs.err;
+    EXPECT_NE(differs.err.find("\x1b[30;43m違います [differs]\x1b[0m:"), std::string::npos)
+        << differs.err;
+}
+
+// In colour, only the label is a block with its own background, black on
+// green, white on red, black on yellow; the rest of the line keeps the
+// terminal's colours. NO_COLOR leaves all of it plain.
+TEST(Verdict, OnlyTheLabelIsABlockOfColour)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(600, 27);
+    const std::string path = dir.write("c.bin", bytes);
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    std::string wrong = digest;
+    wrong[9] = wrong[9] == '0' ? '1' : '0';
+    struct Case {
+        std::vector<std::string> extra;
+        std::string block; // the label with its colours
+    };
+    for (const Case& c :
+         {Case{{digest}, "\x1b[30;42m一致 [match]\x1b[0m:"},
+          Case{{wrong}, "\n\x1b[97;41m不一致 [MISMATCH]\x1b[0m:"},
+          Case{{"xyz"}, "\x1b[30;43m引数は使いませんでした [argument not used]\x1b[0m:"},
+          Case{{digest, "y", "z"},
+               "\x1b[30;43m2 個の引数は使いませんでした [arguments not used]\x1b[0m:"}}) {
+        std::vector<std::string> args = {HASH256_PATH, path};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        for (const char* no_color : {"NO_COLOR=", "NO_COLOR=1"}) {
+            const Outcome shown = run(args, {"LANG=C.UTF-8", "TERM=xterm", no_color}, nullptr,
+                                      Streams::stderr_terminal);
+            std::string err = shown.err;
+            err.erase(std::remove(err.begin(), err.end(), '\r'), err.end());
+            if (std::string(no_color) == "NO_COLOR=") {
+                const auto at = err.find(c.block);
+                EXPECT_NE(at, std::string::npos) << err;
+                // A colour set and a reset for each line shown: the block's.
+                EXPECT_EQ(std::count(err.begin(), err.end(), '\x1b'), c.extra.size() == 3 ? 4 : 2)
+                    << err;
+            } else {
+                EXPECT_EQ(err.find('\x1b'), std::string::npos) << err;
+            }
+        }
+    }
 }
 
 namespace
