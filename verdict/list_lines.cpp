@@ -43,8 +43,8 @@ struct Name {
     bool legacy;
 };
 
-// An entry found in a line: its path names the file with `rank` (own lists
-// raise any naming to 2).
+// An entry found in a line, counted with the rank its path names the file
+// with (in the file's own list any naming is the name itself).
 void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size_t length,
                bool backslash, bool stated_by_line, const char* hex)
 {
