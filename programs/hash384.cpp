@@ -22,9 +22,10 @@ int main(int argc, char* argv[])
         const std::int32_t end = platform_clock_ms();
         const auto ticks = static_cast<std::int32_t>(static_cast<std::uint32_t>(end)
                                                      - static_cast<std::uint32_t>(start));
-        report_digest(path, state, 6);
+        char digest[algorithm_max_digits + 1];
+        report_digest(path, report_hex(state, algorithm_sha384, digest));
         report_seconds(ticks);
-        report_verdict(path, expected, unused, "SHA384", state, 6);
+        report_verdict(path, expected, unused, algorithm_sha384, digest);
     }
     return report_close(result);
 }

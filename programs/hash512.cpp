@@ -16,8 +16,9 @@ int main(int argc, char* argv[])
     if (result != 0) {
         report_file_error();
     } else {
-        report_digest(path, state, 8);
-        report_verdict(path, expected, unused, "SHA512", state, 8);
+        char digest[algorithm_max_digits + 1];
+        report_digest(path, report_hex(state, algorithm_sha512, digest));
+        report_verdict(path, expected, unused, algorithm_sha512, digest);
     }
     return report_close(result);
 }

@@ -21,50 +21,23 @@ constexpr char file_error_utf8[] =
 constexpr char unit_sjis[] = "\x95\x62";
 constexpr char unit_utf8[] = "\xE7\xA7\x92";
 
-void write_path(const char* path)
-{
-    platform_write_path(path);
-    std::fputs("\n\n", stdout);
-}
+// The room of the verdict: the programs' fixed buffers for reading lists
+// and composing its lines.
+VerdictRoom verdict_room;
 
 } // namespace
 
-void report_digest(const char* path, const std::uint64_t* words, unsigned count)
+void report_digest(const char* path, const char* digest)
 {
-    write_path(path);
-    for (unsigned i = 0; i < count; ++i) {
-        std::printf("%08x", static_cast<unsigned>(words[i] >> 32));
-        std::printf("%08x", static_cast<unsigned>(words[i] & 0xffffffffU));
-    }
+    platform_write_path(path);
+    std::fputs("\n\n", stdout);
+    std::fputs(digest, stdout);
 }
 
-void report_digest(const char* path, const std::uint32_t* words, unsigned count)
+void report_verdict(const char* path, const char* argument, int unused, const Algorithm& algorithm,
+                    const char* digest)
 {
-    write_path(path);
-    for (unsigned i = 0; i < count; ++i) {
-        std::printf("%08x", static_cast<unsigned>(words[i]));
-    }
-}
-
-void report_verdict(const char* path, const char* argument, int unused, const char* algorithm,
-                    const std::uint64_t* words, unsigned count)
-{
-    char digest[129];
-    for (unsigned i = 0; i < count && i < 8; ++i) {
-        std::snprintf(digest + std::size_t{16} * i, 17, "%016llx",
-                      static_cast<unsigned long long>(words[i]));
-    }
-    verdict_show(path, argument, unused, algorithm, digest);
-}
-
-void report_verdict(const char* path, const char* argument, int unused, const char* algorithm,
-                    const std::uint32_t* words, unsigned count)
-{
-    char digest[65];
-    for (unsigned i = 0; i < count && i < 8; ++i) {
-        std::snprintf(digest + std::size_t{8} * i, 9, "%08x", static_cast<unsigned>(words[i]));
-    }
-    verdict_show(path, argument, unused, algorithm, digest);
+    verdict_show(path, argument, unused, algorithm, digest, verdict_room);
 }
 
 void report_seconds(std::int32_t ticks)

@@ -39,8 +39,10 @@ inline bool SHA256_armv8_usable()
 }
 #endif
 
-// Every kernel of this build, fastest first (scripts/bench.sh prints the
-// rates side by side).
+// Every kernel of this build, in order of measured speed, fastest first.
+// The portable kernel, usable everywhere, is the reference that the others
+// are checked against and the fallback, last. The rates come from the
+// benchmark (scripts/bench.sh) and stand in the README, not here.
 inline constexpr Sha256Kernel SHA256_kernels[] = {
 #if defined(__x86_64__) || defined(__i386__)
     {"shani", SHA256_blocks_shani, SHA256_shani_usable},

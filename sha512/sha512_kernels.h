@@ -57,14 +57,14 @@ inline bool SHA512_armv8_usable()
 }
 #endif
 
-// Every kernel of this build, fastest first as measured on each
-// architecture (scripts/bench.sh prints the rates side by side; on an Intel
-// Xeon of the Ice Lake generation, in MB/s, x86-64: avx512 670, avx2 633,
-// vector_avx512 526, portable 475, vector_avx2 358, vector_ssse3 307;
-// 32-bit x86: vector_avx512 598, vector_avx2 339, vector_ssse3 284, avx512
-// 221, avx2 211, portable 146). On 32-bit x86 the kernels that keep the
-// rounds in vector registers come first, the scalar-round ones running
-// their 64-bit rounds on register pairs.
+// Every kernel of this build, in order of measured speed on each
+// architecture, fastest first. The portable kernel, usable everywhere, is
+// the reference that the others are checked against and the fallback: a
+// kernel measured slower stands after it, never picked but still tested and
+// measured. The rates come from the benchmark (scripts/bench.sh) and stand
+// in the README, not here. On 32-bit x86 the kernels that keep the rounds in
+// vector registers come first, the scalar-round ones running their 64-bit
+// rounds on register pairs.
 inline constexpr Sha512Kernel SHA512_kernels[] = {
 #if defined(__x86_64__)
     {"avx512", SHA512_blocks_avx512, SHA512_avx512_usable},

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "checksum.h"
 #include "support.h"
 #include "verdict.h"
 
@@ -35,12 +34,12 @@ void Lookup(benchmark::State& state)
                   {list.begin(), list.end()});
     }
     const std::string path = dir.path + "/download-00042.bin";
-    const ChecksumTarget target{"SHA256", 64, digest.c_str(), "download-00042.bin", 18,
-                                nullptr,  0,  NameRule::exact};
-    static ChecksumTally total;
+    const ChecksumTarget target{
+        algorithm_sha256, digest.c_str(), "download-00042.bin", 18, nullptr, 0, NameRule::exact};
+    static VerdictRoom room;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, total));
-        if (!total.matched) {
+        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, room));
+        if (!room.tally.matched) {
             state.SkipWithError("no match");
         }
     }

@@ -7,7 +7,10 @@
     includes a header beyond the C++17 standard library or tests _WIN32,
     but for the CPU-feature code of the kernels and cpu/;
  3. the reading parts reach threads, files and the terminal only through
-    the seam: their objects name no such function of the system.
+    the seam: their objects name no such function of the system;
+ 4. the verdict includes only the standard library, its own headers, the
+    shared text rules and the seam's headers; the text rules only the
+    standard library.
     tests/layers_check.py BUILD_DIR"""
 import glob
 import os
@@ -16,7 +19,7 @@ import subprocess
 import sys
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-PRODUCT = ["sha512", "sha256", "programs", "reading", "cpu"]
+PRODUCT = ["sha512", "sha256", "programs", "reading", "cpu", "verdict", "text"]
 STANDARD = set("""algorithm any array atomic bitset cassert cctype cerrno cfenv cfloat charconv chrono cinttypes
 climits clocale cmath codecvt complex condition_variable csetjmp csignal cstdarg cstddef cstdint cstdio
 cstdlib cstring ctime cuchar cwchar cwctype deque exception execution filesystem forward_list fstream
@@ -26,6 +29,12 @@ shared_mutex sstream stack stdexcept streambuf string string_view system_error t
 typeindex typeinfo unordered_map unordered_set utility valarray variant vector""".split())
 # The CPU's own instructions and features, where the kernels and cpu/ use them.
 CPU_HEADERS = {"immintrin.h", "arm_neon.h", "arm_acle.h", "cpuid.h", "sys/auxv.h"}
+# The folders whose headers ("...") a folder may include, beyond the
+# standard library: the folder's own first.
+MAY_INCLUDE = {
+    "verdict": ["verdict", "text", "platform"],
+    "text": ["text"],
+}
 OS_SYMBOL = re.compile(r"^(pthread_|sem_|posix_|f?stat|open$|read$|isatty|ioctl|tc[gs]etattr|mmap|"
                        r"_beginthreadex|CreateSemaphore|WaitForSingleObject|ReleaseSemaphore|CreateFile|"
                        r"GetConsole|_wfopen|_fstati64)")
@@ -63,6 +72,11 @@ for folder in PRODUCT:
                     header.group(1) in CPU_HEADERS and is_cpu_code(relative)):
                 problems.append("%s:%d includes <%s>, which is not the standard library's"
                                 % (relative, number, header.group(1)))
+            own = re.match(r"\s*#\s*include\s*\"([^\"]+)\"", line)
+            if own and folder in MAY_INCLUDE and not (own.group(1).endswith(".h") and any(
+                    os.path.isfile(os.path.join(SOURCE, allowed, own.group(1))) for allowed in MAY_INCLUDE[folder])):
+                problems.append("%s:%d includes \"%s\", which is not in %s"
+                                % (relative, number, own.group(1), ", ".join(f + "/" for f in MAY_INCLUDE[folder])))
             if re.search(r"\b_WIN32\b", line):
                 problems.append("%s:%d tests _WIN32 outside platform/" % (relative, number))
 

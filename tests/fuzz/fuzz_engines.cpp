@@ -13,7 +13,8 @@
 #include <openssl/evp.h>
 #include <unistd.h>
 
-#include "checksum.h"
+#include "argument.h"
+#include "list_names.h"
 #include "sha256.h"
 #include "sha256_kernels.h"
 #include "sha512.h"
@@ -118,8 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     // As a checksum list (own or not, in two pieces), an argument and a
     // file name: a digest found is one of the asked length.
     static ChecksumScan scan;
-    const ChecksumTarget target{"SHA256",
-                                64,
+    const ChecksumTarget target{algorithm_sha256,
                                 "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08",
                                 "a.iso",
                                 5,
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
                    && std::strspn(scan.tally.expected, "0123456789abcdef") == 64,
                "checksum");
     }
-    char expected[checksum_max_digits + 1];
+    char expected[algorithm_max_digits + 1];
     if (checksum_argument(reinterpret_cast<const char*>(data), length, target, scan, expected)
         == Argument::digest) {
         expect(std::strlen(expected) == 64 && std::strspn(expected, "0123456789abcdef") == 64,

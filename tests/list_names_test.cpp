@@ -5,20 +5,21 @@
 #include <cstring>
 #include <string>
 
-#include "checksum.h"
+#include "argument.h"
 #include "checksum_digests.h"
+#include "list_names.h"
 
 // Which files of a folder are lists, for which file and algorithm.
 TEST(Checksum, ListNames)
 {
-    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
-                                nullptr,  0,  NameRule::exact};
+    const ChecksumTarget target{algorithm_sha256, d256.c_str(), "a.iso", 5, nullptr, 0,
+                                NameRule::exact};
     const auto kind = [&](const std::string& name) {
         const ListName list = checksum_list_name(name.data(), name.size(), target);
         return list.kind == ListKind::none
                    ? std::string("none")
                    : std::string(list.kind == ListKind::own ? "own" : "list")
-                         + (list.stated ? "+" : "");
+                         + (list.states_algorithm ? "+" : "");
     };
     struct Case {
         const char* name;
@@ -71,11 +72,11 @@ TEST(Checksum, ListNames)
 // people paste, or why it is not one.
 TEST(Checksum, ArgumentForms)
 {
-    const ChecksumTarget target{"SHA256", 64, d256.c_str(),   "a.iso", 5,
-                                nullptr,  0,  NameRule::exact};
+    const ChecksumTarget target{algorithm_sha256, d256.c_str(), "a.iso", 5, nullptr, 0,
+                                NameRule::exact};
     static ChecksumScan scan;
     const auto argument = [&](const std::string& text, std::string& digest) {
-        char expected[checksum_max_digits + 1] = "";
+        char expected[algorithm_max_digits + 1] = "";
         const Argument kind = checksum_argument(text.data(), text.size(), target, scan, expected);
         digest = kind == Argument::digest ? expected : "";
         return kind;

@@ -1,13 +1,11 @@
-// The verdict on a digest: where the expected one comes from, and the line
-// that compares them.
-#include "verdict.h"
+// The verdict's lines: the texts, and a line composed from a tally or
+// from the reason an argument was not used.
+#include "messages.h"
 
-#include <cstdint>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
-#include "checksum.h"
 #include "layout.h"
 #include "platform.h"
 
@@ -149,89 +147,8 @@ constexpr Text extra_after{
     "1\x01ウィンドウが開きます） [one\x01"
     "file\x01per\x01run]"};
 
-// Longest file name looked for; the lists read, at most, and the size of a
-// list (a larger file is not one).
-constexpr std::size_t name_capacity = 1024;
-constexpr std::size_t max_lists = 64;
-constexpr std::uint64_t list_limit = std::uint64_t{16} << 20;
-
-// The lists found in the folder, newest first, and the programs' fixed
-// buffers for reading one.
-struct Candidate {
-    std::int64_t time;
-    ListName kind;
-    char name[name_capacity];
-};
-Candidate candidates[max_lists];
-unsigned char read_buffer[65536];
-ChecksumScan list_scan;
-
-struct Listing {
-    const char* path;
-    const ChecksumTarget* target;
-    std::size_t count;
-};
-
-// Keeps a file of the folder that is a list, in order of time, newest
-// first; of more than max_lists the oldest are left out.
-void take_candidate(void* context, const char* name, std::size_t length)
-{
-    auto& listing = *static_cast<Listing*>(context);
-    const ListName kind = checksum_list_name(name, length, *listing.target);
-    if (kind.kind == ListKind::none || length >= name_capacity) {
-        return;
-    }
-    const std::int64_t time = platform_list_time(listing.path, name);
-    if (time < 0) {
-        return;
-    }
-    std::size_t at = listing.count;
-    while (at > 0 && candidates[at - 1].time < time) {
-        --at;
-    }
-    if (at >= max_lists) {
-        return;
-    }
-    const std::size_t last = listing.count < max_lists ? listing.count : max_lists - 1;
-    for (std::size_t i = last; i > at; --i) {
-        candidates[i] = candidates[i - 1];
-    }
-    candidates[at].time = time;
-    candidates[at].kind = kind;
-    std::memcpy(candidates[at].name, name, length);
-    candidates[at].name[length] = '\0';
-    listing.count = last + 1;
-}
-
-void feed_scan(void* context, const unsigned char* bytes, std::size_t count)
-{
-    checksum_scan_feed(*static_cast<ChecksumScan*>(context), bytes, count);
-}
-
-// Reads one list (`name` beside `path`, or `path` itself) into a tally.
-// Returns whether it was read whole; false too when it was not read.
-bool read_list(const char* path, const char* name, const ChecksumTarget& target, ListName kind,
-               ChecksumTally& tally, bool& read)
-{
-    checksum_scan_start(list_scan, target, kind);
-    const int result = platform_read_list(path, name, list_limit, read_buffer, sizeof read_buffer,
-                                          feed_scan, &list_scan);
-    read = result >= 0;
-    checksum_scan_end(list_scan, result == 1);
-    checksum_tally_clear(tally);
-    if (read) {
-        checksum_tally_merge(tally, list_scan.tally, result == 1, 0);
-    }
-    return result == 1;
-}
-
-// A message in both encodings, built piece by piece, and where its label
-// stands in each.
-struct Message {
-    char utf8[2048];
-    char sjis[2048];
-    VerdictLabel label;
-};
+// Longest piece from outside shown (a list's name, an entry's path).
+constexpr std::size_t piece_capacity = 1032;
 
 void append(char* text, std::size_t size, const char* piece)
 {
@@ -239,26 +156,35 @@ void append(char* text, std::size_t size, const char* piece)
     std::snprintf(text + have, size - have, "%s", piece);
 }
 
-void add(Message& message, const Text& text)
+// Starts a line in `room`, empty.
+MessageRoom& start(MessageRoom& room)
+{
+    room.utf8[0] = '\0';
+    room.sjis[0] = '\0';
+    room.label = VerdictLabel{0, 0, 0, 0};
+    return room;
+}
+
+void add(MessageRoom& message, const Text& text)
 {
     append(message.utf8, sizeof message.utf8, text.utf8);
     append(message.sjis, sizeof message.sjis, text.sjis);
 }
 
 // Marks the start and the end of the label: what is added in between.
-void begin_label(Message& message)
+void begin_label(MessageRoom& message)
 {
     message.label.utf8_at = std::strlen(message.utf8);
     message.label.sjis_at = std::strlen(message.sjis);
 }
 
-void end_label(Message& message)
+void end_label(MessageRoom& message)
 {
     message.label.utf8_length = std::strlen(message.utf8) - message.label.utf8_at;
     message.label.sjis_length = std::strlen(message.sjis) - message.label.sjis_at;
 }
 
-void add_label(Message& message, const Text& text)
+void add_label(MessageRoom& message, const Text& text)
 {
     begin_label(message);
     add(message, text);
@@ -268,9 +194,9 @@ void add_label(Message& message, const Text& text)
 // A piece from outside (a list's name, an entry's path, a digest, a
 // count): control characters shown as '?', so no list can drive the
 // terminal.
-void add_plain(Message& message, const char* piece)
+void add_plain(MessageRoom& message, const char* piece)
 {
-    char clean[name_capacity + 8];
+    char clean[piece_capacity];
     std::size_t i = 0;
     for (; piece[i] != '\0' && i + 1 < sizeof clean; ++i) {
         const auto c = static_cast<unsigned char>(piece[i]);
@@ -281,54 +207,53 @@ void add_plain(Message& message, const char* piece)
 }
 
 // Lays text[0..length-1] out for the console as layout_wrap does, into
-// out[0..size-1]; returns the length laid out.
-std::size_t lay_out(const char* text, std::size_t length, bool sjis, unsigned console, char* out,
-                    std::size_t size)
+// out[0..size-1], with `part` as room for the text; returns the length
+// laid out.
+std::size_t lay_out(const char* text, std::size_t length, bool sjis, unsigned console, char* part,
+                    std::size_t part_size, char* out, std::size_t size)
 {
     // One column is kept free: a line that fills the last column would
     // wrap on some consoles before its line end.
     const unsigned columns = console > 1 ? console - 1 : 1;
-    static char part[sizeof Message::utf8];
-    const std::size_t taken = length < sizeof part ? length : sizeof part - 1;
+    const std::size_t taken = length < part_size ? length : part_size - 1;
     std::memcpy(part, text, taken);
     part[taken] = '\0';
     layout_wrap(part, sjis, columns, console, out, size);
     return std::strlen(out);
 }
 
-// Lays the message out for the console's width and shows it. The label
+// Lays the line out for the console's width and shows it. The label
 // stands at the start of a line, one word, so it keeps its bytes, and
 // what comes before it lays out alone as it does in the whole.
-void show(const Message& message, Tone tone, bool after_report)
+void show(MessageRoom& message, Tone tone, bool after_report)
 {
     const unsigned console = platform_stderr_columns();
-    static char utf8[sizeof message.utf8 * 2];
-    static char sjis[sizeof message.sjis * 2];
     VerdictLabel label = message.label;
-    label.utf8_at = lay_out(message.utf8, message.label.utf8_at, false, console, utf8, sizeof utf8);
-    label.sjis_at = lay_out(message.sjis, message.label.sjis_at, true, console, sjis, sizeof sjis);
-    lay_out(message.utf8, std::strlen(message.utf8), false, console, utf8, sizeof utf8);
-    lay_out(message.sjis, std::strlen(message.sjis), true, console, sjis, sizeof sjis);
-    platform_console_verdict(utf8, sjis, label, tone, after_report);
+    char* part = message.part;
+    label.utf8_at = lay_out(message.utf8, message.label.utf8_at, false, console, part,
+                            sizeof message.part, message.laid_utf8, sizeof message.laid_utf8);
+    label.sjis_at = lay_out(message.sjis, message.label.sjis_at, true, console, part,
+                            sizeof message.part, message.laid_sjis, sizeof message.laid_sjis);
+    lay_out(message.utf8, std::strlen(message.utf8), false, console, part, sizeof message.part,
+            message.laid_utf8, sizeof message.laid_utf8);
+    lay_out(message.sjis, std::strlen(message.sjis), true, console, part, sizeof message.part,
+            message.laid_sjis, sizeof message.laid_sjis);
+    platform_console_verdict(message.laid_utf8, message.laid_sjis, label, tone, after_report);
 }
 
-// Where an answer came from.
-enum class Source { argument, argument_list, lists, clipboard };
+} // namespace
 
-// Says what `tally` holds of the digest: a match, a mismatch, or, where
-// the digests are not tied to the file and this algorithm or a list was
-// not read whole, a difference in yellow.
-void show_tally(const ChecksumTally& tally, Source source, const char* argument_name,
-                bool after_report)
+void message_tally(const ChecksumTally& tally, Source source, const char* match_list,
+                   const char* expected_list, bool after_report, MessageRoom& room)
 {
-    Message message{};
-    const auto add_source = [&](std::size_t list, const char* path) {
+    MessageRoom& message = start(room);
+    const auto add_source = [&](const char* list, const char* path) {
         if (source == Source::argument) {
             add(message, from_argument);
         } else if (source == Source::clipboard) {
             add(message, from_clipboard);
         } else {
-            add_plain(message, source == Source::lists ? verdict_list_name(list) : argument_name);
+            add_plain(message, list);
             if (path != nullptr && path[0] != '\0') {
                 add_plain(message, " (");
                 add_plain(message, path);
@@ -339,12 +264,12 @@ void show_tally(const ChecksumTally& tally, Source source, const char* argument_
     if (tally.matched) {
         add_label(message, match_label);
         add(message, colon);
-        add_source(tally.match_list, tally.match_path);
+        add_source(match_list, tally.match_path);
         add(message, match_after);
         show(message, Tone::match, after_report);
         return;
     }
-    const bool red = tally.stated && source != Source::clipboard;
+    const bool red = tally.all_stated_whole && source != Source::clipboard;
     if (tally.one_expected) {
         add_plain(message, tally.expected);
         add(message, expected_label);
@@ -352,7 +277,7 @@ void show_tally(const ChecksumTally& tally, Source source, const char* argument_
     }
     add_label(message, red ? mismatch_label : differs_label);
     add(message, colon);
-    add_source(tally.expected_list, nullptr);
+    add_source(expected_list, nullptr);
     if (tally.several_lists) {
         add(message, more_lists);
     }
@@ -367,147 +292,34 @@ void show_tally(const ChecksumTally& tally, Source source, const char* argument_
     }
     if (!red) {
         add(message, source == Source::clipboard ? reason_clipboard
-                     : tally.unstated            ? reason_unstated
+                     : tally.some_unstated       ? reason_unstated
                                                  : reason_cut);
     }
     show(message, red ? Tone::mismatch : Tone::conflict, after_report);
 }
 
-// A tally of one digest given by the user or the clipboard.
-void tally_of_digest(ChecksumTally& tally, const ChecksumTarget& target, const char* expected)
+void message_unused(Unused reason, bool after_report, MessageRoom& room)
 {
-    checksum_tally_clear(tally);
-    tally.rank = 2;
-    if (std::strcmp(expected, target.digest) == 0) {
-        tally.matched = true;
-    } else {
-        tally.differing = 1;
-        tally.one_expected = true;
-        std::snprintf(tally.expected, sizeof tally.expected, "%s", expected);
-    }
+    MessageRoom& message = start(room);
+    add_label(message, unused_label);
+    add(message, colon);
+    add(message, reason == Unused::wrong_length      ? unused_length
+                 : reason == Unused::other_algorithm ? unused_algorithm
+                 : reason == Unused::other_file      ? unused_other_file
+                 : reason == Unused::not_a_digest    ? unused_none
+                                                     : unused_no_entry);
+    show(message, Tone::conflict, after_report);
 }
 
-} // namespace
-
-std::size_t verdict_lookup(const char* path, const ChecksumTarget& target, ChecksumTally& total)
+void message_extra(int count, bool after_report, MessageRoom& room)
 {
-    checksum_tally_clear(total);
-    Listing listing{path, &target, 0};
-    if (!platform_list_folder(path, take_candidate, &listing)) {
-        return 0;
-    }
-    ChecksumTally one{};
-    for (std::size_t i = 0; i < listing.count; ++i) {
-        bool read = false;
-        const bool whole =
-            read_list(path, candidates[i].name, target, candidates[i].kind, one, read);
-        if (read) {
-            checksum_tally_merge(total, one, whole, i);
-        }
-    }
-    return listing.count;
-}
-
-const char* verdict_list_name(std::size_t list)
-{
-    return list < max_lists ? candidates[list].name : "";
-}
-
-void verdict_show(const char* path, const char* argument, int unused, const char* algorithm,
-                  const char* digest)
-{
-    // Only a person at a console sees a verdict; nothing else is looked up.
-    if (path == nullptr || !platform_stderr_is_terminal()) {
-        return;
-    }
-    const bool after_report = platform_stdout_is_terminal();
-    char name[name_capacity];
-    char legacy[name_capacity];
-    const std::size_t name_length = platform_file_name(path, name, sizeof name);
-    const std::size_t legacy_length = platform_legacy_name(path, legacy, sizeof legacy);
-    const ChecksumTarget target{
-        algorithm,     std::strlen(digest),
-        digest,        name,
-        name_length,   legacy_length > 0 ? legacy : nullptr,
-        legacy_length, platform_names_ignore_case() ? NameRule::windows : NameRule::exact};
-
-    static ChecksumTally tally;
-    char expected[checksum_max_digits + 1];
-    const Text* unused_reason = nullptr;
-    bool decided = false;
-    if (argument != nullptr) {
-        // The argument decides alone: a digest, a line naming the file, a list.
-        const Argument kind =
-            checksum_argument(argument, std::strlen(argument), target, list_scan, expected);
-        if (kind == Argument::digest) {
-            tally_of_digest(tally, target, expected);
-            show_tally(tally, Source::argument, nullptr, after_report);
-            decided = true;
-        } else if (kind == Argument::none) {
-            char list_name[name_capacity] = "";
-            platform_file_name(argument, list_name, sizeof list_name);
-            ListName list = checksum_list_name(list_name, std::strlen(list_name), target);
-            if (list.kind == ListKind::none) {
-                list.kind = ListKind::list;
-            }
-            bool read = false;
-            const bool whole = read_list(argument, nullptr, target, list, tally, read);
-            if (read && tally.rank > 0) {
-                tally.stated = tally.stated && whole;
-                show_tally(tally, Source::argument_list, list_name, after_report);
-                decided = true;
-            } else {
-                // A regular file too large for a list is a file given to hash.
-                const bool file = read || platform_list_time(argument, list_name) >= 0;
-                unused_reason = file ? &unused_no_entry : &unused_none;
-            }
-        } else {
-            unused_reason = kind == Argument::wrong_length      ? &unused_length
-                            : kind == Argument::other_algorithm ? &unused_algorithm
-                                                                : &unused_other_file;
-        }
-    }
-    if (!decided) {
-        verdict_lookup(path, target, tally);
-        if (tally.rank > 0) {
-            show_tally(tally, Source::lists, nullptr, after_report);
-            decided = true;
-        }
-    }
-    if (!decided) {
-        char clipboard[2048];
-        const std::size_t length = platform_clipboard_text(clipboard, sizeof clipboard);
-        if (length > 0
-            && checksum_argument(clipboard, length, target, list_scan, expected)
-                   == Argument::digest) {
-            tally_of_digest(tally, target, expected);
-            show_tally(tally, Source::clipboard, nullptr, after_report);
-        }
-    }
-
-    // Arguments that were not used, and why.
-    // A file given as the second argument and more after it: files dropped
-    // together, counted in one line.
-    if (unused_reason == &unused_no_entry && unused > 0) {
-        unused_reason = nullptr;
-        ++unused;
-    }
-    if (unused_reason != nullptr) {
-        Message message{};
-        add_label(message, unused_label);
-        add(message, colon);
-        add(message, *unused_reason);
-        show(message, Tone::conflict, after_report);
-    }
-    if (unused > 0) {
-        Message message{};
-        char count[16];
-        std::snprintf(count, sizeof count, "%d", unused);
-        begin_label(message);
-        add_plain(message, count);
-        add(message, extra_label);
-        end_label(message);
-        add(message, extra_after);
-        show(message, Tone::conflict, after_report);
-    }
+    MessageRoom& message = start(room);
+    char number[16];
+    std::snprintf(number, sizeof number, "%d", count);
+    begin_label(message);
+    add_plain(message, number);
+    add(message, extra_label);
+    end_label(message);
+    add(message, extra_after);
+    show(message, Tone::conflict, after_report);
 }

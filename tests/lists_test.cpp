@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "checksum.h"
 #include "checksum_digests.h"
+#include "list_text.h"
 #include "support.h"
 
 namespace
@@ -46,10 +46,10 @@ enum class Says { none, match, red, yellow };
 
 Says says(const ChecksumTally& tally)
 {
-    return tally.rank == 0 ? Says::none
-           : tally.matched ? Says::match
-           : tally.stated  ? Says::red
-                           : Says::yellow;
+    return tally.rank == 0          ? Says::none
+           : tally.matched          ? Says::match
+           : tally.all_stated_whole ? Says::red
+                                    : Says::yellow;
 }
 
 struct File {
@@ -71,11 +71,13 @@ struct File {
 ChecksumTally read(const std::string& list_name, const std::string& text, const File& file,
                    std::size_t piece = 7, bool whole = true)
 {
-    const ChecksumTarget target{
-        file.algorithm.c_str(), file.digest.size(),
-        file.digest.c_str(),    file.name.data(),
-        file.name.size(),       file.legacy.empty() ? nullptr : file.legacy.data(),
-        file.legacy.size(),     file.rule};
+    const ChecksumTarget target{file.algorithm == "SHA512" ? algorithm_sha512 : algorithm_sha256,
+                                file.digest.c_str(),
+                                file.name.data(),
+                                file.name.size(),
+                                file.legacy.empty() ? nullptr : file.legacy.data(),
+                                file.legacy.size(),
+                                file.rule};
     ListName kind = checksum_list_name(list_name.data(), list_name.size(), target);
     EXPECT_NE(kind.kind, ListKind::none) << list_name << " is not taken for a list";
     static ChecksumScan scan;
@@ -287,7 +289,7 @@ TEST(Checksum, TheNameItselfOutranksFolders)
         checksum_tally_merge(mixed, read("SHA256SUMS", other + "  a.iso\n", file), whole, 0);
         checksum_tally_merge(mixed, read("checksums.txt", third + "  a.iso\n", file), true, 1);
         EXPECT_EQ(says(mixed), Says::yellow);
-        EXPECT_TRUE(mixed.unstated);
+        EXPECT_TRUE(mixed.some_unstated);
         EXPECT_TRUE(mixed.several_lists); // the line names the first "and others"
     }
 }

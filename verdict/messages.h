@@ -1,0 +1,40 @@
+// The verdict's lines: its texts in Shift-JIS and in UTF-8, a line composed
+// from a tally or a reason, laid out for the console and shown on it.
+#pragma once
+
+#include "entries.h"
+#include "platform.h"
+
+// The room a line is composed and laid out in, kept by the caller (off the
+// stack): the line in both encodings and where its label stands, then laid
+// out.
+struct MessageRoom {
+    char utf8[2048];
+    char sjis[2048];
+    VerdictLabel label;
+    char part[2048];
+    char laid_utf8[4096];
+    char laid_sjis[4096];
+};
+
+// Where the expected digests came from.
+enum class Source { argument, lists, clipboard };
+
+// Shows what `tally` holds of the digest: a match, a mismatch, or, where
+// the digests are not tied to the file and this algorithm or a list was
+// not read whole, a difference in yellow. With Source::lists, `match_list`
+// and `expected_list` are the names of the lists numbered tally.match_list
+// and tally.expected_list. `after_report`: the cursor stands after the
+// report (platform_console_verdict). Each line is composed in `room`.
+void message_tally(const ChecksumTally& tally, Source source, const char* match_list,
+                   const char* expected_list, bool after_report, MessageRoom& room);
+
+// Why the second argument was not used.
+enum class Unused { wrong_length, other_algorithm, other_file, not_a_digest, no_entry };
+
+// Shows that the second argument was not used, and why.
+void message_unused(Unused reason, bool after_report, MessageRoom& room);
+
+// Shows that the `count` arguments after the file were not used: one file
+// per run.
+void message_extra(int count, bool after_report, MessageRoom& room);
