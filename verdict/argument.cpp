@@ -36,7 +36,7 @@ Argument checksum_argument(const char* text, std::size_t size, const ChecksumTar
         --size;
     }
     // A checksum line that names the file (in any of the lists' forms).
-    checksum_scan_start(scan, target, ListName{ListKind::list, true});
+    checksum_scan_start(scan, target, ListName{ListKind::list, true, false});
     checksum_scan_feed(scan, reinterpret_cast<const unsigned char*>(text), size);
     checksum_scan_end(scan, true);
     if (scan.tally.rank != rank_none) {

@@ -63,9 +63,13 @@ void checksum_tally_clear(ChecksumTally& tally)
     tally.some_unstated = false;
 }
 
-void checksum_tally_add(ChecksumTally& tally, const ChecksumTarget& target, int rank, bool stated,
-                        const char* hex, const char* path, std::size_t path_length)
+void checksum_tally_add(ChecksumTally& tally, const ChecksumTarget& target, const Entry& entry)
 {
+    const int rank = entry.rank;
+    const bool stated = entry.stated;
+    const char* hex = entry.hex;
+    const char* path = entry.path;
+    const std::size_t path_length = entry.path_length;
     if (rank == rank_none || rank < tally.rank) {
         return;
     }

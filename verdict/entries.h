@@ -37,11 +37,20 @@ struct ChecksumTally {
 // Clears a tally: no entry.
 void checksum_tally_clear(ChecksumTally& tally);
 
-// Counts one entry of `rank` giving the digest hex[0..digits-1] (lowercase)
-// into a list's tally; `stated`: the entry or its list states this
-// algorithm; path[0..path_length-1]: its path, kept where it names a folder.
-void checksum_tally_add(ChecksumTally& tally, const ChecksumTarget& target, int rank, bool stated,
-                        const char* hex, const char* path, std::size_t path_length);
+// One entry a reader found for the file, as it found it.
+struct Entry {
+    int rank;         // how its path names the file: rank_name or rank_folder
+    bool stated;      // the entry, a section header above it or its list's name
+                      // states this algorithm
+    bool exact;       // read by one of the exact line forms, naming the file's own
+                      // name (not through a browser's copy mark on it)
+    const char* hex;  // the digest it gives: digits lowercase hexadecimal digits
+    const char* path; // its path, path[0..path_length-1], kept where it names a folder
+    std::size_t path_length;
+};
+
+// Counts one entry into a list's tally.
+void checksum_tally_add(ChecksumTally& tally, const ChecksumTarget& target, const Entry& entry);
 
 // Adds the tally of one list (numbered `list` by the caller; `whole`: read
 // to its end) to `total`. Lists added first win the place of the one named.

@@ -54,8 +54,9 @@ void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size
     if (scan.list.kind == ListKind::own && (rank != rank_none || (length == 1 && path[0] == '-'))) {
         rank = rank_name;
     }
-    checksum_tally_add(scan.tally, target, rank, scan.list.states_algorithm || stated_by_line, hex,
-                       path, length);
+    checksum_tally_add(
+        scan.tally, target,
+        Entry{rank, scan.list.states_algorithm || stated_by_line, true, hex, path, length});
 }
 
 // Appends the hexadecimal digits of text[0..length-1] to the record; false
@@ -257,7 +258,8 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
                 const bool cut = ends_with(line + path, end - path, "...")
                                  || ends_with(line + path, end - path, "\xE2\x80\xA6");
                 if (scan.list.kind == ListKind::own && (path == end || cut)) {
-                    checksum_tally_add(scan.tally, target, rank_name, true, hex, line, 0);
+                    checksum_tally_add(scan.tally, target,
+                                       Entry{rank_name, true, true, hex, line, 0});
                 } else {
                     add_entry(scan, name, line + path, end - path, true, true, hex);
                 }
@@ -273,8 +275,8 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
         || (length > digits && hex_value(static_cast<unsigned char>(line[digits])) < 0
             && !is_blank(line[digits]))) {
         if (length == digits && scan.list.kind == ListKind::own && !escaped) {
-            checksum_tally_add(scan.tally, target, rank_name, scan.list.states_algorithm, hex, line,
-                               0);
+            checksum_tally_add(scan.tally, target,
+                               Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0});
             return true;
         }
         return length == digits;
@@ -290,8 +292,8 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
     if (only_blanks_after(line, start, length)) {
         // A digest and trailing blanks: the own list's bare digest.
         if (scan.list.kind == ListKind::own && !escaped) {
-            checksum_tally_add(scan.tally, target, rank_name, scan.list.states_algorithm, hex, line,
-                               0);
+            checksum_tally_add(scan.tally, target,
+                               Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0});
         }
         return true;
     }
@@ -352,11 +354,12 @@ void list_lines_end_record(ChecksumScan& scan)
     const char* path = scan.lines.record_path;
     const std::size_t length = std::strlen(path);
     if (record == RecordForm::gpg) {
-        checksum_tally_add(scan.tally, target,
-                           scan.list.kind == ListKind::own && scan.lines.record_rank != rank_none
-                               ? rank_name
-                               : scan.lines.record_rank,
-                           scan.list.states_algorithm, scan.lines.record_hex, path, length);
+        const int rank = scan.list.kind == ListKind::own && scan.lines.record_rank != rank_none
+                             ? rank_name
+                             : scan.lines.record_rank;
+        checksum_tally_add(
+            scan.tally, target,
+            Entry{rank, scan.list.states_algorithm, true, scan.lines.record_hex, path, length});
         return;
     }
     if (!scan.lines.record_stated) {
@@ -368,7 +371,8 @@ void list_lines_end_record(ChecksumScan& scan)
                                                : Name{target.name, target.name_length, false};
     const bool cut = ends_with(path, length, "...") || ends_with(path, length, "\xE2\x80\xA6");
     if (scan.list.kind == ListKind::own && (length == 0 || cut)) {
-        checksum_tally_add(scan.tally, target, rank_name, true, scan.lines.record_hex, path, 0);
+        checksum_tally_add(scan.tally, target,
+                           Entry{rank_name, true, true, scan.lines.record_hex, path, 0});
     } else {
         add_entry(scan, name, path, length, true, true, scan.lines.record_hex);
     }

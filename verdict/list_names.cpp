@@ -10,7 +10,7 @@
 
 ListName checksum_list_name(const char* name, std::size_t length, const ChecksumTarget& target)
 {
-    const ListName none{ListKind::none, false};
+    const ListName none{ListKind::none, false, false};
     // Most files of a folder are no lists: one pass finds none of the
     // words every list's name has.
     bool word = false;
@@ -89,8 +89,9 @@ ListName checksum_list_name(const char* name, std::size_t length, const Checksum
                               && same_name(base, target.name, target.name_length, target.rule);
             const Stated stated =
                 mine ? algorithm_in(base + size - count, count, bits) : Stated::other;
-            return stated != Stated::other ? ListName{ListKind::own, stated == Stated::this_one}
-                                           : none;
+            return stated != Stated::other
+                       ? ListName{ListKind::own, stated == Stated::this_one, false}
+                       : none;
         }
     }
     char sha[8] = "sha";
@@ -107,5 +108,6 @@ ListName checksum_list_name(const char* name, std::size_t length, const Checksum
         || (size == 6 && starts_with(base, size, sha))
         || (size == 10 && starts_with(base, size, sha) && ends_with(base, size, ".txt"));
     const Stated stated = listed ? algorithm_in(base, size, bits) : Stated::other;
-    return stated != Stated::other ? ListName{ListKind::list, stated == Stated::this_one} : none;
+    return stated != Stated::other ? ListName{ListKind::list, stated == Stated::this_one, false}
+                                   : none;
 }

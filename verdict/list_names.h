@@ -13,6 +13,8 @@ enum class ListKind { none, list, own };
 struct ListName {
     ListKind kind;
     bool states_algorithm;
+    bool describes_other; // the name says it describes something else
+                          // (an unsigned build, ...): no proof against the file
 };
 
 // Classifies the file name[0..length-1] of the file's folder for `target`.
