@@ -78,7 +78,7 @@ Argument checksum_argument(const char* text, std::size_t size, const ChecksumTar
             return Argument::wrong_length;
         }
         expected[count] = '\0';
-        return Argument::digest;
+        return which == Stated::this_one ? Argument::labelled : Argument::digest;
     }
     // A line of a list for another file: digits then a name, or a tag.
     std::size_t run = 0;

@@ -101,7 +101,7 @@ bool argument_decides(const char* argument, const ChecksumTarget& target, Verdic
     char expected[algorithm_max_digits + 1];
     const Argument kind =
         checksum_argument(argument, std::strlen(argument), target, room.scan, expected);
-    if (kind == Argument::digest) {
+    if (kind == Argument::labelled || kind == Argument::digest) {
         tally_of_digest(tally, target, expected);
         message_tally(tally, Source::argument, nullptr, nullptr, after_report, room.message);
         return true;
@@ -191,9 +191,10 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
         char clipboard[2048];
         char expected[algorithm_max_digits + 1];
         const std::size_t length = platform_clipboard_text(clipboard, sizeof clipboard);
-        if (length > 0
-            && checksum_argument(clipboard, length, target, room.scan, expected)
-                   == Argument::digest) {
+        const Argument kind =
+            length > 0 ? checksum_argument(clipboard, length, target, room.scan, expected)
+                       : Argument::none;
+        if (kind == Argument::labelled || kind == Argument::digest) {
             tally_of_digest(room.tally, target, expected);
             message_tally(room.tally, Source::clipboard, nullptr, nullptr, after_report,
                           room.message);
