@@ -104,6 +104,11 @@ int platform_read_list(const char* path, const char* name, std::uint64_t limit,
 // text that fits. Returns its length, 0 when there is none (always on Linux).
 std::size_t platform_clipboard_text(char* text, std::size_t size);
 
+// Whether the clipboard's text was copied from a console window (the
+// console host, a terminal): likely a program's own output, which vouches
+// for nothing. False where it cannot be told (always on Linux).
+bool platform_clipboard_from_console();
+
 // How a verdict is coloured where the console shows colour.
 enum class Tone { match, mismatch, conflict };
 

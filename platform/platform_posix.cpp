@@ -654,6 +654,11 @@ std::size_t platform_clipboard_text(char* /*text*/, std::size_t /*size*/)
     return 0;
 }
 
+bool platform_clipboard_from_console()
+{
+    return false;
+}
+
 void platform_console_verdict(const char* utf8, const char* sjis, VerdictLabel label, Tone tone,
                               bool after_report)
 {

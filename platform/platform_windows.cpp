@@ -580,6 +580,11 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
     return length > 0 ? static_cast<std::size_t>(length) : 0;
 }
 
+bool platform_clipboard_from_console()
+{
+    return false;
+}
+
 namespace
 {
 
