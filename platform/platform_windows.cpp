@@ -4,7 +4,7 @@
 // in elapsed milliseconds, Japanese texts as wide text on a console and as
 // the stored Shift-JIS elsewhere, and the files, clipboard and console text
 // of the verdict.
-#include "long_path.h"
+#include "platform/windows/long_path.h"
 #include "platform.h"
 
 #include <csetjmp>
