@@ -2,7 +2,10 @@
 // POSIX threads, a pause of our own on the terminal, the monotonic clock,
 // Japanese texts in the locale's character set, and the files and terminal
 // output of the verdict.
-#include "platform.h"
+#include "platform/files.h"
+#include "platform/lookup.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 
 #include "utf8.h"
 

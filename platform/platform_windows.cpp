@@ -4,8 +4,11 @@
 // in elapsed milliseconds, Japanese texts as wide text on a console and as
 // the stored Shift-JIS elsewhere, and the files, clipboard and console text
 // of the verdict.
+#include "platform/files.h"
+#include "platform/lookup.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 #include "platform/windows/long_path.h"
-#include "platform.h"
 
 #include <csetjmp>
 #include <cstdio>

@@ -9,7 +9,9 @@
 
 #include "checksum.h"
 #include "layout.h"
-#include "platform.h"
+#include "platform/lookup.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 
 namespace
 {
