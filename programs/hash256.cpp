@@ -1,6 +1,6 @@
 // hash256 FILE [DIGEST]: prints the path and the SHA-256 digest of the file;
 // on a console, says whether it is the one expected.
-#include "platform.h"
+#include "platform/process.h"
 #include "report.h"
 #include "sha256.h"
 

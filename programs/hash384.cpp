@@ -1,7 +1,7 @@
 // hash384 FILE [DIGEST]: prints the path, the SHA-384 digest of the file, and the
 // seconds that opening, reading and hashing it took; on a console, says
 // whether the digest is the one expected.
-#include "platform.h"
+#include "platform/process.h"
 #include "report.h"
 #include "sha512.h"
 

@@ -3,7 +3,8 @@
 
 #include <cstdio>
 
-#include "platform.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 #include "verdict.h"
 
 namespace

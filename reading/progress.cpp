@@ -3,7 +3,9 @@
 
 #include <cstring>
 
-#include "platform.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 
 namespace
 {

@@ -5,7 +5,7 @@
 // next one, so the thread never writes a piece that is being hashed.
 #include "reader.h"
 
-#include "platform.h"
+#include "platform/files.h"
 
 namespace
 {

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform.h"
+#include "platform/files.h"
 #include "progress.h"
 
 // Bytes of a piece: whole blocks of either engine, and few enough pieces a

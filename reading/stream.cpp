@@ -1,7 +1,7 @@
 // Opening a driver's stream through the platform.
 #include "stream.h"
 
-#include "platform.h"
+#include "platform/files.h"
 
 std::FILE* open_stream(const char* path, char* buffer, std::size_t size)
 {

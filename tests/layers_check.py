@@ -10,7 +10,11 @@
     the seam: their objects name no such function of the system;
  4. the verdict includes only the standard library, its own headers, the
     shared text rules and the seam's headers; the text rules only the
-    standard library.
+    standard library;
+ 5. the seam's headers (platform/*.h) include only the standard library,
+    and each system's folder of it only the standard library, its own
+    system's headers (listed below), its own files, the seam's headers and
+    text/utf8.h; no other product file includes a system folder's file.
     tests/layers_check.py BUILD_DIR"""
 import glob
 import os
@@ -34,6 +38,21 @@ CPU_HEADERS = {"immintrin.h", "arm_neon.h", "arm_acle.h", "cpuid.h", "sys/auxv.h
 MAY_INCLUDE = {
     "verdict": ["verdict", "text", "platform"],
     "text": ["text"],
+}
+# The system headers that each system's folder of the seam may include.
+SYSTEM_HEADERS = {
+    # POSIX.1-2017's headers, and Linux's ioctl.
+    "posix": set("""aio.h arpa/inet.h assert.h complex.h cpio.h ctype.h dirent.h dlfcn.h errno.h fcntl.h fenv.h
+float.h fmtmsg.h fnmatch.h ftw.h glob.h grp.h iconv.h inttypes.h iso646.h langinfo.h libgen.h limits.h locale.h
+math.h monetary.h mqueue.h ndbm.h net/if.h netdb.h netinet/in.h netinet/tcp.h nl_types.h poll.h pthread.h pwd.h
+regex.h sched.h search.h semaphore.h setjmp.h signal.h spawn.h stdarg.h stdbool.h stddef.h stdint.h stdio.h
+stdlib.h string.h strings.h sys/ipc.h sys/mman.h sys/msg.h sys/resource.h sys/select.h sys/sem.h sys/shm.h
+sys/socket.h sys/stat.h sys/statvfs.h sys/time.h sys/times.h sys/types.h sys/uio.h sys/un.h sys/utsname.h
+sys/wait.h syslog.h tar.h termios.h tgmath.h time.h ulimit.h unistd.h utime.h utmpx.h wchar.h wctype.h
+wordexp.h sys/ioctl.h""".split()),
+    # The Windows API's and msvcrt's own.
+    "windows": set("""windows.h winbase.h wincon.h winnls.h winuser.h io.h conio.h process.h direct.h fcntl.h
+share.h malloc.h sys/stat.h sys/types.h sys/utime.h sys/timeb.h""".split()),
 }
 OS_SYMBOL = re.compile(r"^(pthread_|sem_|posix_|f?stat|open$|read$|isatty|ioctl|tc[gs]etattr|mmap|"
                        r"_beginthreadex|CreateSemaphore|WaitForSingleObject|ReleaseSemaphore|CreateFile|"
@@ -74,11 +93,51 @@ for folder in PRODUCT:
                                 % (relative, number, header.group(1)))
             own = re.match(r"\s*#\s*include\s*\"([^\"]+)\"", line)
             if own and folder in MAY_INCLUDE and not (own.group(1).endswith(".h") and any(
-                    os.path.isfile(os.path.join(SOURCE, allowed, own.group(1))) for allowed in MAY_INCLUDE[folder])):
+                    os.path.isfile(os.path.join(SOURCE, allowed, own.group(1)))
+                    or (own.group(1).startswith(allowed + "/") and "/" not in own.group(1)[len(allowed) + 1:]
+                        and os.path.isfile(os.path.join(SOURCE, own.group(1))))
+                    for allowed in MAY_INCLUDE[folder])):
                 problems.append("%s:%d includes \"%s\", which is not in %s"
                                 % (relative, number, own.group(1), ", ".join(f + "/" for f in MAY_INCLUDE[folder])))
             if re.search(r"\b_WIN32\b", line):
                 problems.append("%s:%d tests _WIN32 outside platform/" % (relative, number))
+
+# The seam: its headers, then each system's folder.
+INCLUDE = re.compile(r"\s*#\s*include\s*([<\"])([^>\"]+)[>\"]")
+for path in sorted(glob.glob(os.path.join(SOURCE, "platform", "**", "*.[ch]*"), recursive=True)):
+    relative = os.path.relpath(path, SOURCE)
+    folder = os.path.dirname(relative)
+    system = os.path.basename(folder) if folder != "platform" else None
+    files += 1
+    if system is not None and (os.path.dirname(folder) != "platform" or system not in SYSTEM_HEADERS):
+        problems.append("%s is in a folder of the seam with no list of its system's headers" % relative)
+        continue
+    for number, line in enumerate(open(path, encoding="utf-8"), 1):
+        include = INCLUDE.match(line)
+        if include is None:
+            continue
+        quoted, header = include.group(1) == '"', include.group(2)
+        if system is None:
+            allowed = not quoted and header in STANDARD
+        elif quoted:
+            allowed = (header == "text/utf8.h" or re.fullmatch(r"platform/[a-z_]+\.h", header) is not None
+                       or header.startswith(folder + "/"))
+        else:
+            allowed = header in STANDARD or header in SYSTEM_HEADERS[system]
+        if not allowed:
+            problems.append("%s:%d includes %s, which %s may not" % (
+                relative, number, include.group(0).strip()[len("#include"):].strip(),
+                "a header of the seam" if system is None else "the seam's %s folder" % system))
+
+# Each system's files of the seam are its own: no other product file
+# includes them.
+for folder in PRODUCT:
+    for path in sorted(glob.glob(os.path.join(SOURCE, folder, "*.[ch]*"))):
+        for number, line in enumerate(open(path, encoding="utf-8"), 1):
+            include = INCLUDE.match(line)
+            if include and re.match(r"platform/[^/]+/", include.group(2)):
+                problems.append("%s:%d includes %s, a system's own file of the seam"
+                                % (os.path.relpath(path, SOURCE), number, include.group(2)))
 
 for obj in objs:
     if "/reading.dir/" in obj:

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "long_path.h"
+#include "platform/windows/long_path.h"
 
 namespace
 {

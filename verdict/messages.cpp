@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "layout.h"
-#include "platform.h"
+#include "platform/terminal.h"
 
 namespace
 {

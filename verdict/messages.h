@@ -3,7 +3,7 @@
 #pragma once
 
 #include "entries.h"
-#include "platform.h"
+#include "platform/terminal.h"
 
 // The room a line is composed and laid out in, kept by the caller (off the
 // stack): the line in both encodings and where its label stands, then laid

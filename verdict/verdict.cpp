@@ -7,7 +7,7 @@
 
 #include "argument.h"
 #include "messages.h"
-#include "platform.h"
+#include "platform/lookup.h"
 
 namespace
 {
