@@ -70,6 +70,13 @@ std::size_t convert_name(const char* name, std::size_t length, bool to_locale, c
     return static_cast<std::size_t>(at - out);
 }
 
+// The last component of `path`: the file's own name.
+const char* own_name(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
+
 } // namespace
 
 bool platform_names_ignore_case()
@@ -79,8 +86,7 @@ bool platform_names_ignore_case()
 
 std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 {
-    const char* slash = std::strrchr(path, '/');
-    const char* own = slash != nullptr ? slash + 1 : path;
+    const char* own = own_name(path);
     const std::size_t length = std::strlen(own);
     if (length == 0 || length >= size) {
         return 0;
@@ -97,8 +103,7 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 
 std::size_t platform_legacy_name(const char* path, char* name, std::size_t size)
 {
-    const char* slash = std::strrchr(path, '/');
-    const char* own = slash != nullptr ? slash + 1 : path;
+    const char* own = own_name(path);
     const std::size_t length = std::strlen(own);
     if (length == 0 || length >= size) {
         return 0;
