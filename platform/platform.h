@@ -128,6 +128,11 @@ struct VerdictLabel {
 void platform_console_verdict(const char* utf8, const char* sjis, VerdictLabel label, Tone tone,
                               bool after_report);
 
+// Whether a program is also started from Explorer: by dropping a file on it
+// or its shortcut, or from the right-click menu that install.cmd adds
+// (Windows); elsewhere only from the command line.
+bool platform_has_explorer();
+
 // Opens the file `path` for binary reading, and tells the system that it is
 // read in order from start to end. On Windows the program's own argument
 // opens by its wide-character name where the ANSI code page cannot spell

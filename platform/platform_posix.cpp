@@ -624,6 +624,11 @@ void platform_console_verdict(const char* utf8, const char* sjis, VerdictLabel l
     std::fflush(stderr);
 }
 
+bool platform_has_explorer()
+{
+    return false;
+}
+
 std::int64_t platform_file_size(std::FILE* file)
 {
     struct stat info {

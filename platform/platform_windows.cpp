@@ -643,6 +643,11 @@ void platform_console_verdict(const char* utf8, const char* /*sjis*/, VerdictLab
     }
 }
 
+bool platform_has_explorer()
+{
+    return true;
+}
+
 std::int64_t platform_file_size(std::FILE* file)
 {
     struct _stati64 info {

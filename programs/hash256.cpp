@@ -19,5 +19,6 @@ int main(int argc, char* argv[])
         report_digest(path, state, 8);
         report_verdict(path, expected, unused, "SHA256", state, 8);
     }
-    return report_close(result);
+    // Started bare, a console shows how the program is used.
+    return report_close(result, argc < 2 ? "hash256" : nullptr);
 }

@@ -149,6 +149,38 @@ constexpr Text extra_after{
     "1\x01ウィンドウが開きます） [one\x01"
     "file\x01per\x01run]"};
 
+// How a program is used, around its name: "使い方: ファイルを X.exe かその
+// ショートカットにドロップするか、エクスプローラーの右クリックメニュー
+// （install.cmd で追加）を使うか、コマンドプロンプトで X ファイル [ダイジェスト]
+// と入力します", or "使い方: コマンドラインで X ファイル [ダイジェスト] と入力します",
+// and the same in English.
+constexpr Text usage_drop{"\x8Eg\x82\xA2\x95\xFB: \x83t\x83@\x83\x43\x83\x8B\x82\xF0 ",
+                          "使い方: ファイルを "};
+constexpr Text usage_menu{
+    ".exe \x82\xA9\x82\xBB\x82\xCC\x83V\x83\x87\x81[\x83g\x83J\x83\x62\x83g\x82\xC9\x83h\x83\x8D"
+    "\x83\x62\x83v\x82\xB7\x82\xE9\x82\xA9\x81\x41\x83G\x83N\x83X\x83v\x83\x8D\x81[\x83\x89\x81["
+    "\x82\xCC\x89\x45\x83N\x83\x8A\x83\x62\x83N\x83\x81\x83j\x83\x85\x81[\x81iinstall.cmd "
+    "\x82\xC5\x92\xC7\x89\xC1\x81j\x82\xF0\x8Eg\x82\xA4\x82\xA9\x81\x41\x83R\x83}\x83\x93\x83h"
+    "\x83v\x83\x8D\x83\x93\x83v\x83g\x82\xC5 ",
+    ".exe かそのショートカットにドロップするか、エクスプローラーの右クリックメニュー"
+    "（install.cmd で追加）を使うか、コマンドプロンプトで "};
+constexpr Text usage_command{"\x8Eg\x82\xA2\x95\xFB: \x83R\x83}\x83\x93\x83h\x83\x89\x83\x43"
+                             "\x83\x93\x82\xC5 ",
+                             "使い方: コマンドラインで "};
+constexpr Text usage_arguments{
+    "\x01\x83t\x83@\x83\x43\x83\x8B\x01[\x83_\x83\x43\x83W\x83\x46\x83X\x83g] "
+    "\x82\xC6\x93\xFC\x97\xCD\x82\xB5\x82\xDC\x82\xB7\n",
+    "\x01ファイル\x01[ダイジェスト] と入力します\n"};
+constexpr Text usage_drop_english{"Usage: drop a file onto ", "Usage: drop a file onto "};
+constexpr Text usage_menu_english{".exe or its shortcut, use the Explorer menu that install.cmd "
+                                  "adds, or type ",
+                                  ".exe or its shortcut, use the Explorer menu that install.cmd "
+                                  "adds, or type "};
+constexpr Text usage_command_english{"Usage: type ", "Usage: type "};
+constexpr Text usage_arguments_english{"\x01\x46ILE\x01[DIGEST]", "\x01\x46ILE\x01[DIGEST]"};
+constexpr Text usage_line_english{" on the command line", " on the command line"};
+constexpr Text usage_end{"\n", "\n"};
+
 // Longest file name looked for; the lists read, at most, and the size of a
 // list (a larger file is not one).
 constexpr std::size_t name_capacity = 1024;
@@ -388,6 +420,34 @@ void tally_of_digest(ChecksumTally& tally, const ChecksumTarget& target, const c
 }
 
 } // namespace
+
+void verdict_usage(const char* program)
+{
+    if (!platform_stderr_is_terminal()) {
+        return;
+    }
+    const bool explorer = platform_has_explorer();
+    Message message{};
+    add(message, explorer ? usage_drop : usage_command);
+    if (explorer) {
+        add_plain(message, program);
+        add(message, usage_menu);
+    }
+    add_plain(message, program);
+    add(message, usage_arguments);
+    add(message, explorer ? usage_drop_english : usage_command_english);
+    if (explorer) {
+        add_plain(message, program);
+        add(message, usage_menu_english);
+    }
+    add_plain(message, program);
+    add(message, usage_arguments_english);
+    if (!explorer) {
+        add(message, usage_line_english);
+    }
+    add(message, usage_end);
+    show(message, Tone::conflict, false);
+}
 
 std::size_t verdict_lookup(const char* path, const ChecksumTarget& target, ChecksumTally& total)
 {

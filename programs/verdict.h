@@ -19,6 +19,14 @@
 void verdict_show(const char* path, const char* argument, int unused, const char* algorithm,
                   const char* digest);
 
+// When standard error is a terminal (a console on Windows), says there in
+// Japanese and English how `program` ("hash256") is used, for a run
+// started without a file: on Windows by dropping a file on it or its
+// shortcut, the Explorer menu install.cmd adds, or the command line;
+// elsewhere the command line. Ends with an empty line. Nothing goes to
+// standard output, and nothing can fail.
+void verdict_usage(const char* program);
+
 // The lists beside the file at `path` for `target`: its folder listed once,
 // the lists among its files (checksum_list_name), the 64 newest read,
 // newest first, each up to 16 MiB. Their entries go into `total`, the
