@@ -176,10 +176,9 @@ constexpr Text usage_menu_english{".exe or its shortcut, use the Explorer menu t
                                   "adds, or type ",
                                   ".exe or its shortcut, use the Explorer menu that install.cmd "
                                   "adds, or type "};
-constexpr Text usage_command_english{"Usage: type ", "Usage: type "};
-constexpr Text usage_arguments_english{"\x01\x46ILE\x01[DIGEST]", "\x01\x46ILE\x01[DIGEST]"};
-constexpr Text usage_line_english{" on the command line", " on the command line"};
-constexpr Text usage_end{"\n", "\n"};
+constexpr Text usage_command_english{"Usage: on the command line, type ",
+                                     "Usage: on the command line, type "};
+constexpr Text usage_arguments_english{"\x01\x46ILE\x01[DIGEST]\n", "\x01\x46ILE\x01[DIGEST]\n"};
 
 // Longest file name looked for; the lists read, at most, and the size of a
 // list (a larger file is not one).
@@ -426,26 +425,23 @@ void verdict_usage(const char* program)
     if (!platform_stderr_is_terminal()) {
         return;
     }
+    // Each language's line: Explorer's ways and the command, or the command.
+    const Text* const lines[2][4] = {{&usage_drop, &usage_menu, &usage_command, &usage_arguments},
+                                     {&usage_drop_english, &usage_menu_english,
+                                      &usage_command_english, &usage_arguments_english}};
     const bool explorer = platform_has_explorer();
     Message message{};
-    add(message, explorer ? usage_drop : usage_command);
-    if (explorer) {
+    for (const auto& line : lines) {
+        if (explorer) {
+            add(message, *line[0]);
+            add_plain(message, program);
+            add(message, *line[1]);
+        } else {
+            add(message, *line[2]);
+        }
         add_plain(message, program);
-        add(message, usage_menu);
+        add(message, *line[3]);
     }
-    add_plain(message, program);
-    add(message, usage_arguments);
-    add(message, explorer ? usage_drop_english : usage_command_english);
-    if (explorer) {
-        add_plain(message, program);
-        add(message, usage_menu_english);
-    }
-    add_plain(message, program);
-    add(message, usage_arguments_english);
-    if (!explorer) {
-        add(message, usage_line_english);
-    }
-    add(message, usage_end);
     show(message, Tone::conflict, false);
 }
 

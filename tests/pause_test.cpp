@@ -58,7 +58,7 @@ TEST(Pause, BareStartSaysHowToUseTheProgram)
     EXPECT_EQ(end.status, 1);
     const std::string usage =
         "使い方: コマンドラインで hash512 ファイル [ダイジェスト] と入力します\r\n"
-        "Usage: type hash512 FILE [DIGEST] on the command line\r\n\r\n";
+        "Usage: on the command line, type hash512 FILE [DIGEST]\r\n\r\n";
     EXPECT_EQ(seen.substr(0, seen.find(prompt) + prompt.size()),
               message_utf8 + "\r\n\r\n" + usage + prompt);
 
@@ -70,7 +70,7 @@ TEST(Pause, BareStartSaysHowToUseTheProgram)
             run({program.exe}, {"LANG=C.UTF-8"}, nullptr, Streams::stderr_terminal);
         EXPECT_EQ(bare.status, 1);
         EXPECT_EQ(bare.out, failure(message_utf8));
-        EXPECT_NE(bare.err.find(name + " FILE [DIGEST] on the"), std::string::npos) << bare.err;
+        EXPECT_NE(bare.err.find(name + " FILE [DIGEST]\r\n\r\n"), std::string::npos) << bare.err;
         const Outcome named = run({program.exe, dir.path + "/missing"}, {"LANG=C.UTF-8"}, nullptr,
                                   Streams::stderr_terminal);
         EXPECT_EQ(named.status, 1);
