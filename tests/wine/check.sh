@@ -109,7 +109,7 @@ Fixed=$version.0"
     info=$("$wine64" "$work/version_info.exe" "$exe" manifest </dev/null 2>/dev/null | tr -d '\r')
     [[ "$info" == *'<requestedExecutionLevel level="asInvoker"'* && "$info" != *activeCodePage* &&
        $(grep -o 'supportedOS Id="{[^}]*}"' <<<"$info" | cut -d'{' -f2 | tr -d '}"' | tr '\n' ' ') == \
-       "$(tr '\n' ' ' <<<"$supported_os") " ]] && pass || fail "$build $program.exe manifest: $info"
+       "$(echo $supported_os) " ]] && pass || fail "$build $program.exe manifest: $info"
   done
 done
 
@@ -349,7 +349,7 @@ check_programs() { # folder wine
   colours() { # arguments: the colour sequences of a run of hash256 on file.bin, in order
     script -qec "$wine $exe_dir/hash256.exe file.bin $* </dev/null >/dev/null" /dev/null 2>&1 |
       sed 's/\x1b\[?25[lh]//g' >"$work/console"
-    sequences=$(grep -ao $'\e\\[[0-9;]*m' "$work/console" | tr -d '\e' | tr '\n' ' ')
+    sequences=$(grep -ao $'\e\\[[0-9;]*m' "$work/console" | tr -d $'\e' | tr '\n' ' ')
   }
   colours
   [[ "$sequences" == "[30m [102m [m " ]] && grep -q $'\e\\[30m\e\\[102m一致 \\[match\\]\e\\[m: SHA256SUMS' "$work/console" &&
