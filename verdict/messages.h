@@ -38,3 +38,9 @@ void message_unused(Unused reason, bool after_report, MessageRoom& room);
 // Shows that the `count` arguments after the file were not used: one file
 // per run.
 void message_extra(int count, bool after_report, MessageRoom& room);
+
+// Says how `program` ("hash256") is used, in Japanese and English, for a
+// run started without a file: on Windows by dropping a file on it or its
+// shortcut, the Explorer menu install.cmd adds, or the command line;
+// elsewhere the command line. Ends with an empty line.
+void message_usage(const char* program, MessageRoom& room);

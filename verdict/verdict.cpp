@@ -155,6 +155,13 @@ std::size_t verdict_lookup(const char* path, const ChecksumTarget& target, Verdi
     return lists.count;
 }
 
+void verdict_usage(const char* program, VerdictRoom& room)
+{
+    if (platform_stderr_is_terminal()) {
+        message_usage(program, room.message);
+    }
+}
+
 void verdict_show(const char* path, const char* argument, int unused, const Algorithm& algorithm,
                   const char* digest, VerdictRoom& room)
 {

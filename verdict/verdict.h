@@ -52,6 +52,12 @@ struct VerdictRoom {
 void verdict_show(const char* path, const char* argument, int unused, const Algorithm& algorithm,
                   const char* digest, VerdictRoom& room);
 
+// When standard error is a terminal (a console on Windows), says there in
+// Japanese and English how `program` ("hash256") is used, for a run
+// started without a file (message_usage). It works in `room`. Nothing goes
+// to standard output, and nothing can fail.
+void verdict_usage(const char* program, VerdictRoom& room);
+
 // The lists beside the file at `path` for `target`: its folder listed once,
 // the lists among its files (checksum_list_name), the 64 newest read,
 // newest first, each up to 16 MiB. Their names go into room.lists, their

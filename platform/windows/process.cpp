@@ -91,3 +91,8 @@ bool platform_stdout_is_terminal()
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
+
+bool platform_has_explorer()
+{
+    return true;
+}
