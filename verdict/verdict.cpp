@@ -8,6 +8,8 @@
 #include "argument.h"
 #include "messages.h"
 #include "platform/lookup.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 
 namespace
 {
