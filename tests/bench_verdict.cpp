@@ -38,7 +38,7 @@ void Lookup(benchmark::State& state)
         algorithm_sha256, digest.c_str(), "download-00042.bin", 18, nullptr, 0, NameRule::exact};
     static VerdictRoom room;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, room));
+        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, room, verdict_limits));
         if (!room.tally.matched) {
             state.SkipWithError("no match");
         }
