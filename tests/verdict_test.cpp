@@ -265,3 +265,150 @@ TEST(Verdict, UnusedArgumentsAndStaleLists)
     EXPECT_NE(err.find("違います [differs]: 引数のダイジェストと違います"), std::string::npos)
         << err;
 }
+
+namespace
+{
+
+// A list beside the file: its name, its text with @ for the intact file's
+// digest and # for another, and its last write in hours from the file's.
+struct Fixture {
+    std::string name;
+    std::string text;
+    long hours;
+};
+
+// A folder, the arguments after the file (@ and # as above), and what the
+// verdict says of the intact file and of a copy with one byte changed.
+struct Proof {
+    const char* what;
+    std::vector<Fixture> lists;
+    std::vector<std::string> extra;
+    std::vector<std::string> intact;
+    std::vector<std::string> changed;
+};
+
+std::string filled(std::string text, const std::string& digest, const std::string& another)
+{
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '@' || text[at] == '#') {
+            const std::string& put = text[at] == '@' ? digest : another;
+            text.replace(at, 1, put);
+            at += put.size() - 1;
+        }
+    }
+    return text;
+}
+
+void set_time(const std::string& path, time_t when)
+{
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+} // namespace
+
+// Red only on proof, and any equal entry matches: for each folder, the
+// verdict on the intact file and on a one-byte-changed copy.
+TEST(Verdict, RedOnlyOnProof)
+{
+    const auto bytes = random_bytes(900, 31);
+    auto broken = bytes;
+    broken[100] ^= 1U;
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    const std::string other = std::string(64, 'c');
+    const std::string differs = "違います [differs]";
+    std::vector<Fixture> many;
+    for (int i = 1; i <= 65; ++i) {
+        many.push_back({"SHA256SUMS (" + std::to_string(i) + ")", "@  putty.exe\n", 0});
+    }
+    const Proof proofs[] = {
+        {"fresh list",
+         {{"SHA256SUMS", "@ *putty.exe\n", -3}},
+         {},
+         {"一致 [match]: SHA256SUMS"},
+         {"不一致 [MISMATCH]: SHA256SUMS"}},
+        {"stale list",
+         {{"sha256sums", "@  putty.exe\n", -200 * 24}},
+         {},
+         {"一致 [match]: sha256sums"},
+         {differs, "一覧がファイルより200日古いです [list 200 days older than the file]"}},
+        {"newer list",
+         {{"SHA256SUMS", "@  putty.exe\n", 13}},
+         {},
+         {"一致 [match]"},
+         {differs, "1日新しい"}},
+        {"a folder's equal entry",
+         {{"SHA256SUMS", "# *putty.exe\n@ *w64/putty.exe\n", 0}},
+         {},
+         {"一致 [match]: SHA256SUMS (w64/putty.exe)"},
+         {"不一致 [MISMATCH]"}},
+        {"across lists",
+         {{"SHA256SUMS", "# *putty.exe\n", 0}, {"sha256sums.txt", "@  w64/putty.exe\n", 1}},
+         {},
+         {"一致 [match]: sha256sums.txt (w64/putty.exe)"},
+         {"不一致 [MISMATCH]"}},
+        {"folders only",
+         {{"SHA256SUMS", "#  arm64/putty.exe\n", 0}},
+         {},
+         {differs, "ほかのフォルダー"},
+         {differs, "[only entries for other folders]"}},
+        {"bare argument",
+         {{"SHA256SUMS", "@  putty.exe\n", 0}},
+         {"#"},
+         {"一致 [match]: SHA256SUMS", "違います [differs]: 引数のダイジェストと違います"},
+         {"不一致 [MISMATCH]: 引数"}},
+        {"labelled argument",
+         {{"SHA256SUMS", "@  putty.exe\n", 0}},
+         {"SHA-256: #"},
+         {"不一致 [MISMATCH]: 引数"},
+         {"不一致 [MISMATCH]: 引数"}},
+        {"too many lists", many, {}, {"一致 [match]"}, {differs, "[too many lists]"}},
+    };
+    const std::vector<std::string> env = {"LANG=C.UTF-8", "TERM=dumb"};
+    for (const Proof& proof : proofs) {
+        const TempDir dir;
+        const time_t now = time(nullptr) - 86400 * 300;
+        for (const Fixture& list : proof.lists) {
+            const std::string text = filled(list.text, digest, other);
+            set_time(dir.write(list.name, bytes_of(text)), now + list.hours * 3600);
+        }
+        for (const bool intact : {true, false}) {
+            const std::string path = dir.write("putty.exe", intact ? bytes : broken);
+            set_time(path, now);
+            std::vector<std::string> args = {HASH256_PATH, path};
+            for (const std::string& extra : proof.extra) {
+                args.push_back(filled(extra, digest, other));
+            }
+            const Outcome shown = run(args, env, nullptr, Streams::stderr_terminal);
+            const std::string err = unwrapped(shown.err);
+            EXPECT_EQ(shown.status, 0);
+            for (const std::string& says : intact ? proof.intact : proof.changed) {
+                EXPECT_NE(err.find(says), std::string::npos)
+                    << proof.what << (intact ? ", intact: " : ", changed: ") << err;
+            }
+            if (intact && proof.intact[0].find("[MISMATCH]") == std::string::npos) {
+                EXPECT_EQ(err.find("[MISMATCH]"), std::string::npos) << proof.what << ": " << err;
+            }
+        }
+    }
+}
+
+// A list that cannot be opened leaves any difference yellow, with why.
+TEST(Verdict, AnUnreadableListLeavesNoRed)
+{
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "every file opens for root";
+    }
+    const TempDir dir;
+    const auto bytes = random_bytes(400, 32);
+    const std::string path = dir.write("a.iso", random_bytes(400, 33));
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    dir.write("SHA256SUMS", bytes_of(digest + "  a.iso\n"));
+    const std::string closed = dir.write("sha256sums.txt", bytes_of(digest + "  a.iso\n"));
+    ASSERT_EQ(chmod(closed.c_str(), 0), 0);
+    const std::string err = unwrapped(
+        run({HASH256_PATH, path}, {"LANG=C.UTF-8", "TERM=dumb"}, nullptr, Streams::stderr_terminal)
+            .err);
+    EXPECT_NE(err.find("[list not read: no permission]"), std::string::npos) << err;
+    EXPECT_EQ(err.find("[MISMATCH]"), std::string::npos) << err;
+}
