@@ -73,10 +73,11 @@ struct Feed {
     Budget* budget;
 };
 
-// Whether the budget is spent, told in its gaps.
-bool spent(Budget& budget)
+// Whether the budget is spent, told in its gaps; `more`: bytes are still to
+// be read.
+bool spent(Budget& budget, bool more)
 {
-    if (budget.bytes == 0) {
+    if (more && budget.bytes == 0) {
         budget.gaps->budget = true;
     } else if (Clock::now() >= budget.end) {
         budget.gaps->time = true;
@@ -96,7 +97,7 @@ bool feed_scan(void* context, const unsigned char* bytes, std::size_t count)
         count < budget->bytes ? count : static_cast<std::size_t>(budget->bytes);
     checksum_scan_feed(*feed.scan, bytes, taken);
     budget->bytes -= taken;
-    return taken == count && !spent(*budget);
+    return !spent(*budget, taken < count);
 }
 
 // Reads one list (`name` beside `path`, or `path` itself) through
@@ -211,7 +212,7 @@ std::size_t verdict_lookup(const char* path, const ChecksumTarget& target, Verdi
     }
     const std::int64_t file_time = platform_list_time(path, nullptr);
     ChecksumTally one{};
-    for (std::size_t i = 0; i < lists.count && !spent(budget); ++i) {
+    for (std::size_t i = 0; i < lists.count && !spent(budget, true); ++i) {
         const FolderList& list = lists.lists[i];
         const int result = read_list(path, list.name, target, list.kind, room, &budget, one);
         if (result == -2) {
