@@ -190,12 +190,21 @@ namespace
 {
 
 // Standard error of a terminal run as one line: the terminal's CR LF and
-// the layout's line breaks become spaces.
+// the layout's line breaks become spaces, or nothing between two Japanese
+// characters.
 std::string unwrapped(std::string text)
 {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool joined = text[i] == '\n' && i > 0 && i + 1 < text.size()
+                            && static_cast<unsigned char>(text[i - 1]) >= 0x80
+                            && static_cast<unsigned char>(text[i + 1]) >= 0x80;
+        if (!joined) {
+            out += text[i] == '\n' ? ' ' : text[i];
+        }
+    }
+    return out;
 }
 
 std::vector<unsigned char> bytes_of(const std::string& text)
