@@ -345,7 +345,7 @@ TEST(Verdict, RedOnlyOnProof)
          {{"SHA256SUMS", "@  putty.exe\n", 13}},
          {},
          {"一致 [match]"},
-         {differs, "1日新しい"}},
+         {differs, "1日新しいです [list 1 day newer than the file]"}},
         {"a folder's equal entry",
          {{"SHA256SUMS", "# *putty.exe\n@ *w64/putty.exe\n", 0}},
          {},

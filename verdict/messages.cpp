@@ -72,16 +72,18 @@ constexpr Text reason_time{"\x88\xEA\x97\x97\x82\xAA\x83t\x83@\x83\x43\x83\x8B\x
                            "一覧がファイルより"};
 constexpr Text reason_older{"\x93\xFA\x8C\xC3\x82\xA2\x82\xC5\x82\xB7 [list\x01",
                             "日古いです [list\x01"};
-constexpr Text reason_older_end{"\x01\x64\x61ys\x01older\x01than\x01the\x01\x66ile]",
-                                "\x01"
-                                "days\x01older\x01than\x01the\x01"
+constexpr Text reason_older_end{"\x01older\x01than\x01the\x01\x66ile]",
+                                "\x01older\x01than\x01the\x01"
                                 "file]"};
 constexpr Text reason_newer{"\x93\xFA\x90V\x82\xB5\x82\xA2\x82\xC5\x82\xB7 [list\x01",
                             "日新しいです [list\x01"};
-constexpr Text reason_newer_end{"\x01\x64\x61ys\x01newer\x01than\x01the\x01\x66ile]",
-                                "\x01"
-                                "days\x01newer\x01than\x01the\x01"
+constexpr Text reason_newer_end{"\x01newer\x01than\x01the\x01\x66ile]",
+                                "\x01newer\x01than\x01the\x01"
                                 "file]"};
+constexpr Text one_day{"\x01\x64\x61y", "\x01"
+                                        "day"};
+constexpr Text many_days{"\x01\x64\x61ys", "\x01"
+                                           "days"};
 constexpr Text reason_other_thing{
     "\x95\xCA\x82\xCC\x82\xE0\x82\xCC\x82\xF0\x8BL\x82\xB5\x82\xBD\x88\xEA\x97\x97\x82\xC5\x82\xB7 "
     "[list\x01of\x01something\x01\x65lse]",
@@ -314,6 +316,7 @@ void add_reason(MessageRoom& message, const Why& why)
         add_plain(message, days);
         add(message, older ? reason_older : reason_newer);
         add_plain(message, days);
+        add(message, why.days == 1 ? one_day : many_days);
         add(message, older ? reason_older_end : reason_newer_end);
         return;
     }
