@@ -38,6 +38,8 @@ void report_digest(const char* path, const char* digest)
 void report_verdict(const char* path, const char* argument, int unused, const Algorithm& algorithm,
                     const char* digest)
 {
+    // The digest reaches the terminal before any lookup.
+    std::fflush(stdout);
     verdict_show(path, argument, unused, algorithm, digest, verdict_room);
 }
 

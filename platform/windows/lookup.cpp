@@ -146,7 +146,7 @@ std::int64_t platform_list_time(const char* path, const char* name)
 
 int platform_read_list(const char* path, const char* name, std::uint64_t limit,
                        unsigned char* buffer, std::size_t size,
-                       void (*consume)(void* context, const unsigned char* bytes,
+                       bool (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
                        void* context)
 {
@@ -166,29 +166,31 @@ int platform_read_list(const char* path, const char* name, std::uint64_t limit,
         CreateFileW(file_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return -1;
+        return -2;
     }
     int result = -1;
-    LARGE_INTEGER file_size{};
-    if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &file_size) != 0
-        && static_cast<std::uint64_t>(file_size.QuadPart) <= limit) {
+    if (GetFileType(file) == FILE_TYPE_DISK) {
         std::uint64_t total = 0;
         for (;;) {
+            const std::uint64_t left = limit - total;
+            // At the limit, one byte more tells whether the file goes on.
+            const DWORD want = left == 0     ? 1
+                               : left < size ? static_cast<DWORD>(left)
+                                             : static_cast<DWORD>(size);
             DWORD n = 0;
-            if (ReadFile(file, buffer, static_cast<DWORD>(size), &n, nullptr) == 0) {
+            if (ReadFile(file, buffer, want, &n, nullptr) == 0) {
                 result = 0;
                 break;
             }
-            if (n == 0) {
-                result = 1;
-                break;
-            }
-            if (total + n > limit) {
-                result = 0; // grown past the limit: a list no more
+            if (n == 0 || left == 0) {
+                result = n == 0 ? 1 : 0;
                 break;
             }
             total += n;
-            consume(context, buffer, n);
+            if (!consume(context, buffer, n)) {
+                result = 0;
+                break;
+            }
         }
     }
     CloseHandle(file);
