@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -420,4 +423,39 @@ TEST(Verdict, AnUnreadableListLeavesNoRed)
             .err);
     EXPECT_NE(err.find("[list not read: no permission]"), std::string::npos) << err;
     EXPECT_EQ(err.find("[MISMATCH]"), std::string::npos) << err;
+}
+
+// The digest reaches the terminal before the lists beside the file are
+// looked for: stopped as its lookup starts, the program has shown it.
+TEST(Verdict, DigestShownBeforeTheLookup)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(1000, 70);
+    const std::string path = dir.write("data.bin", bytes);
+    dir.write("SHA512SUMS", std::vector<unsigned char>{'x', '\n'});
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string saved = sanitizer != nullptr ? sanitizer : "";
+    setenv("ASAN_OPTIONS", (saved + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", STOP_AT_LOOKUP_PATH, 1);
+    int master = -1;
+    const pid_t pid = start_on_terminal(path, Launch::plain, master);
+    unsetenv("LD_PRELOAD");
+    setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    ASSERT_GE(pid, 0);
+    ASSERT_TRUE(eventually([pid] { return state_of(pid) == 'T'; })) << "no lookup";
+    std::string seen;
+    char chunk[4096];
+    for (pollfd watch{master, POLLIN, 0}; poll(&watch, 1, 0) > 0;) {
+        const ssize_t n = read(master, chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(chunk, static_cast<std::size_t>(n));
+    }
+    EXPECT_NE(seen.find(oracle_hex("SHA512", bytes.data(), bytes.size())), std::string::npos)
+        << seen;
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    ASSERT_EQ(write(master, "k", 1), 1);
+    EXPECT_EQ(finish_on_terminal(pid, master, seen).status, 0);
 }
