@@ -19,7 +19,8 @@ TEST(Checksum, ListNames)
         return list.kind == ListKind::none
                    ? std::string("none")
                    : std::string(list.kind == ListKind::own ? "own" : "list")
-                         + (list.states_algorithm ? "+" : "");
+                         + (list.states_algorithm ? "+" : "") + (list.armored ? " armored" : "")
+                         + (list.describes_other ? " other" : "");
     };
     struct Case {
         const char* name;
@@ -51,10 +52,34 @@ TEST(Checksum, ListNames)
                                      {"b.iso.sha256", "none"},
                                      {"b.iso.DIGEST", "none"},
                                      {"b.iso.CHECKSUM", "none"},
-                                     {"SHA256SUMS.asc", "none"},
+                                     {"SHA256SUMS.asc", "list+ armored"},
                                      {"SHA256SUMS.sig", "none"},
                                      {"SHA256SUMS.gpg", "none"},
-                                     {"sha256sums.txt.asc", "none"},
+                                     {"sha256sums.txt.asc", "list+ armored"},
+                                     {"a.iso.asc", "none"},
+                                     {"a.iso.sha256.asc", "own+ armored"},
+                                     {"CHECKSUM.SHA512", "none"},
+                                     {"checksums.sha256", "list+"},
+                                     {"hashes.sha256", "list+"},
+                                     {"hashes.txt", "list"},
+                                     {"sha-256.txt", "list+"},
+                                     {"SHA256-hashes.txt", "list+"},
+                                     {"a.iso-sha256.txt", "own+"},
+                                     {"a-sha256.txt", "own+"},
+                                     {"sha256.sum", "list+"},
+                                     {"tool-1.0-checksums-amd64.sha256", "list+"},
+                                     {"npp.8.6.9.checksums.sha256", "list+"},
+                                     {"blender-4.1.1.sha256", "list+"},
+                                     {"app-1.0-SHA-256.txt", "list+"},
+                                     {"manifest.txt", "list"},
+                                     {"signed-hashes.txt", "list"},
+                                     {"latest.yml", "list"},
+                                     {"checksums.json", "list"},
+                                     {"sha256sums-unsigned-build.txt", "list+ other"},
+                                     {"SHA256SUMS.old.txt", "list+ other"},
+                                     {"sha256sums.exe", "none"},
+                                     {"hashcat-6.2.6.7z", "none"},
+                                     {"summary.txt", "none"},
                                      {"SHA512SUMS", "none"},
                                      {"CHECKSUM.SHA512-FreeBSD", "none"},
                                      {"a.iso.sha512", "none"},

@@ -115,3 +115,31 @@ bool same_name(const char* a, const char* b, std::size_t count, NameRule rule)
     }
     return true;
 }
+
+bool copy_mark(const char* name, std::size_t length, std::size_t& start, std::size_t& end)
+{
+    std::size_t dot = length;
+    while (dot > 0 && name[dot - 1] != '.') {
+        --dot;
+    }
+    for (const std::size_t close : {length, dot > 0 ? dot - 1 : length}) {
+        if (close < 3 || name[close - 1] != ')') {
+            continue;
+        }
+        std::size_t open = close - 1;
+        while (open > 0 && is_digit(name[open - 1])) {
+            --open;
+        }
+        if (open == close - 1 || open < 2 || name[open - 1] != '(') {
+            continue;
+        }
+        --open;
+        if (name[open - 1] == ' ') {
+            --open;
+        }
+        start = open;
+        end = close;
+        return true;
+    }
+    return false;
+}

@@ -71,3 +71,14 @@ Stated algorithm_in(const char* text, std::size_t length, const char* bits);
 // letters match without case where neither follows a non-ASCII byte (a
 // double-byte character's second byte may look like a letter).
 bool same_name(const char* a, const char* b, std::size_t count, NameRule rule);
+
+// An ASCII letter or digit.
+inline bool is_alnum(char c)
+{
+    return is_digit(c) || (lower(c) >= 'a' && lower(c) <= 'z');
+}
+
+// Finds a browser's copy mark in name[0..length-1]: " (N)" or "(N)" at the
+// end or before the last extension ("a (1).iso", "SHA256SUMS(2)"). True
+// with its place in [start, end).
+bool copy_mark(const char* name, std::size_t length, std::size_t& start, std::size_t& end);
