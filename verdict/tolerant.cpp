@@ -429,7 +429,9 @@ void tolerant_line(ChecksumScan& scan, const char* line, std::size_t length, boo
         return;
     }
     if (other) {
-        t.pending = Pending::other_name;
+        // Another file's name: after a digest its record's end, else its
+        // record's start.
+        t.pending = t.pending == Pending::digest && within ? Pending::none : Pending::other_name;
         t.pending_line = t.line;
     } else if (section_header(line, length, bits, which)) {
         t.section = which;
