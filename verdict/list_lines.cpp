@@ -44,12 +44,12 @@ struct Name {
 };
 
 // Counts an entry an exact form read. Under a section header of another
-// algorithm an entry its line does not tag is passed over; under one of
-// this algorithm it is stated.
-void take(ChecksumScan& scan, Entry entry)
+// algorithm an entry its line does not tag with this one (`tagged`) is
+// passed over; under one of this algorithm it is stated.
+void take(ChecksumScan& scan, Entry entry, bool tagged)
 {
     const Stated section = scan.lines.tolerant.section;
-    if (entry.rank == rank_none || (!entry.stated && section == Stated::other)) {
+    if (entry.rank == rank_none || (!tagged && section == Stated::other)) {
         return;
     }
     entry.stated = entry.stated || section == Stated::this_one;
@@ -68,7 +68,8 @@ void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size
     if (scan.list.kind == ListKind::own && (rank != rank_none || (length == 1 && path[0] == '-'))) {
         rank = rank_name;
     }
-    take(scan, Entry{rank, scan.list.states_algorithm || stated_by_line, true, hex, path, length});
+    take(scan, Entry{rank, scan.list.states_algorithm || stated_by_line, true, hex, path, length},
+         stated_by_line);
 }
 
 // Appends the hexadecimal digits of text[0..length-1] to the record; false
@@ -270,7 +271,7 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
                 const bool cut = ends_with(line + path, end - path, "...")
                                  || ends_with(line + path, end - path, "\xE2\x80\xA6");
                 if (scan.list.kind == ListKind::own && (path == end || cut)) {
-                    take(scan, Entry{rank_name, true, true, hex, line, 0});
+                    take(scan, Entry{rank_name, true, true, hex, line, 0}, true);
                 } else {
                     add_entry(scan, name, line + path, end - path, true, true, hex);
                 }
@@ -286,7 +287,7 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
         || (length > digits && hex_value(static_cast<unsigned char>(line[digits])) < 0
             && !is_blank(line[digits]))) {
         if (length == digits && scan.list.kind == ListKind::own && !escaped) {
-            take(scan, Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0});
+            take(scan, Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0}, false);
             return true;
         }
         return length == digits;
@@ -303,7 +304,7 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
     if (only_blanks_after(line, start, length)) {
         // A digest and trailing blanks: the own list's bare digest.
         if (scan.list.kind == ListKind::own && !escaped) {
-            take(scan, Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0});
+            take(scan, Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0}, false);
         }
         return true;
     }
@@ -370,7 +371,8 @@ void list_lines_end_record(ChecksumScan& scan)
                              ? rank_name
                              : scan.lines.record_rank;
         take(scan,
-             Entry{rank, scan.list.states_algorithm, true, scan.lines.record_hex, path, length});
+             Entry{rank, scan.list.states_algorithm, true, scan.lines.record_hex, path, length},
+             false);
         return;
     }
     if (!scan.lines.record_stated) {
@@ -382,7 +384,7 @@ void list_lines_end_record(ChecksumScan& scan)
                                                : Name{target.name, target.name_length, false};
     const bool cut = ends_with(path, length, "...") || ends_with(path, length, "\xE2\x80\xA6");
     if (scan.list.kind == ListKind::own && (length == 0 || cut)) {
-        take(scan, Entry{rank_name, true, true, scan.lines.record_hex, path, 0});
+        take(scan, Entry{rank_name, true, true, scan.lines.record_hex, path, 0}, true);
     } else {
         add_entry(scan, name, path, length, true, true, scan.lines.record_hex);
     }
