@@ -168,14 +168,6 @@ void checksum_scan_start(ChecksumScan& scan, const ChecksumTarget& target, ListN
     checksum_tally_clear(scan.tally);
 }
 
-void checksum_scan_entry(ChecksumScan& scan, const Entry& entry)
-{
-    if (scan.seen != nullptr) {
-        scan.seen(scan.seen_context, entry);
-    }
-    checksum_tally_add(scan.tally, *scan.target, entry);
-}
-
 void checksum_scan_feed(ChecksumScan& scan, const unsigned char* bytes, std::size_t size)
 {
     while (scan.encoding == ListEncoding::unknown && size > 0) {

@@ -48,10 +48,6 @@ struct ChecksumScan {
 // Starts reading a list classified as `list` for `target`.
 void checksum_scan_start(ChecksumScan& scan, const ChecksumTarget& target, ListName list);
 
-// Counts an entry the list's lines give into scan.tally, and shows it to
-// scan.seen.
-void checksum_scan_entry(ChecksumScan& scan, const Entry& entry);
-
 // Reads bytes[0..size-1], the next piece of the list's text.
 void checksum_scan_feed(ChecksumScan& scan, const unsigned char* bytes, std::size_t size);
 

@@ -240,6 +240,14 @@ void add(ChecksumScan& scan, int rank, const char* path, std::size_t path_length
 
 } // namespace
 
+void checksum_scan_entry(ChecksumScan& scan, const Entry& entry)
+{
+    if (scan.seen != nullptr) {
+        scan.seen(scan.seen_context, entry);
+    }
+    checksum_tally_add(scan.tally, *scan.target, entry);
+}
+
 std::size_t find_digests(const char* text, std::size_t length, std::size_t digits,
                          DigestSpan* found, std::size_t room)
 {

@@ -52,6 +52,10 @@ struct Tolerant {
     std::size_t pending_path_length;
 };
 
+// Counts an entry the list's lines give into scan.tally, and shows it to
+// scan.seen.
+void checksum_scan_entry(ChecksumScan& scan, const Entry& entry);
+
 // Starts the records of a list: no section, nothing pending.
 void tolerant_start(Tolerant& tolerant);
 
