@@ -86,23 +86,6 @@ Stated algorithm_at(const char* text, std::size_t length, const char* bits, std:
     return Stated::none;
 }
 
-Stated algorithm_in(const char* text, std::size_t length, const char* bits)
-{
-    Stated found = Stated::none;
-    for (std::size_t at = 0; at < length; ++at) {
-        std::size_t used = 0;
-        const Stated which = algorithm_at(text + at, length - at, bits, used);
-        if (which == Stated::this_one) {
-            return which;
-        }
-        if (which == Stated::other) {
-            found = which;
-            at += used - 1;
-        }
-    }
-    return found;
-}
-
 bool same_name(const char* a, const char* b, std::size_t count, NameRule rule)
 {
     bool ascii = true;

@@ -63,10 +63,6 @@ enum class Stated { none, this_one, other };
 // BLAKE2..., B2SUM.
 Stated algorithm_at(const char* text, std::size_t length, const char* bits, std::size_t& used);
 
-// The same over a whole name: this_one when some token in it names this
-// algorithm, other when only others are named, none when none is.
-Stated algorithm_in(const char* text, std::size_t length, const char* bits);
-
 // Compares a[0..count-1] with b[0..count-1]; under the Windows rule ASCII
 // letters match without case where neither follows a non-ASCII byte (a
 // double-byte character's second byte may look like a letter).
