@@ -8,6 +8,7 @@
 #include "argument.h"
 #include "messages.h"
 #include "platform/lookup.h"
+#include "platform/process.h"
 
 namespace
 {
