@@ -1,7 +1,7 @@
 // The verdict's lookup on Windows: names in UTF-8 and in the ANSI code
 // page from the wide argument, the folder's entries, the lists through the
-// same path forms as the file, and the clipboard's text through user32,
-// loaded only then.
+// same path forms as the file, and the clipboard's text and owner's class
+// through user32, loaded only then.
 #include "platform/lookup.h"
 #include "platform/windows/arguments.h"
 #include "platform/windows/long_path.h"
@@ -43,6 +43,11 @@ const wchar_t* last_component(const wchar_t* path)
     }
     return start;
 }
+
+// The classes of the windows that show a console: the console host's,
+// Windows Terminal's, a pseudo-console's, mintty's.
+constexpr const wchar_t* console_classes[] = {
+    L"ConsoleWindowClass", L"CASCADIA_HOSTING_WINDOW_CLASS", L"PseudoConsoleWindow", L"mintty"};
 
 // A function of user32, which is loaded only when the clipboard is read, so
 // that the programs import nothing but KERNEL32 and msvcrt.
@@ -231,5 +236,21 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
 
 bool platform_clipboard_from_console()
 {
-    return false;
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    if (user32 == nullptr) {
+        return false;
+    }
+    const auto owner_of = user32_function<HWND(WINAPI*)()>(user32, "GetClipboardOwner");
+    const auto class_of = user32_function<int(WINAPI*)(HWND, LPWSTR, int)>(user32, "GetClassNameW");
+    HWND owner = owner_of != nullptr ? owner_of() : nullptr;
+    wchar_t name[64];
+    bool console = false;
+    if (owner != nullptr && class_of != nullptr
+        && class_of(owner, name, static_cast<int>(std::size(name))) > 0) {
+        for (const wchar_t* known : console_classes) {
+            console = console || _wcsicmp(name, known) == 0;
+        }
+    }
+    FreeLibrary(user32);
+    return console;
 }
