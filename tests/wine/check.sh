@@ -42,6 +42,11 @@ x86_64-w64-mingw32-g++ -O2 -static -municode "$source_dir/tests/wine/version_inf
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/set_clipboard.cpp" -o "$work/set_clipboard.exe" || exit 1
 x86_64-w64-mingw32-g++ -O2 -static -municode "$source_dir/tests/wine/shell_verb.cpp" -o "$work/shell_verb.exe" \
   || exit 1
+x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/clipboard_owner.cpp" -o "$work/clipboard_owner.exe" ||
+  exit 1
+x86_64-w64-mingw32-g++ -std=c++17 -O2 -static -I"$source_dir" "$source_dir/tests/wine/clipboard_console.cpp" \
+  "$source_dir/platform/windows/lookup.cpp" "$source_dir/platform/windows/arguments.cpp" \
+  -o "$work/clipboard_console.exe" || exit 1
 
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 # Let Wine finish setting up its prefix, then keep one wineserver running
@@ -435,6 +440,87 @@ check_programs() { # folder wine
   rm -f big
 }
 
+# The verdict where Windows differs, on a console after check_programs:
+# the clipboard's owner window tells a copy from a console (no evidence)
+# from a copy elsewhere (and the programs' own test of it agrees); a list given as the second argument opens by its
+# wide name; files dropped together, with names the code page lacks, are
+# counted as given; a path of over 1,024 characters gets its verdict.
+check_windows_verdict() {
+  local folder="$data/windows verdict"
+  rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || return
+  head -c 5000 "$data/random" >file.bin
+  local sum wrong plain
+  sum=$(sha256sum file.bin | cut -d' ' -f1)
+  wrong=${sum/?/0}
+  [[ ${sum:0:1} == 0 ]] && wrong=${sum/?/1}
+  wine_env=()
+  plain=$(run hash256 file.bin && echo "$out")
+
+  # A copy from a window of each console's class, then from an ordinary
+  # window, each kept by its owner until the clipboard is emptied.
+  local class owner told tries
+  for class in ConsoleWindowClass CASCADIA_HOSTING_WINDOW_CLASS PseudoConsoleWindow mintty OrdinaryWindow; do
+    "$wine64" "$work/clipboard_owner.exe" "$class" "$sum" </dev/null >"$work/owner" 2>&1 &
+    owner=$!
+    for ((tries = 0; tries < 600; tries++)); do
+      grep -qs ready "$work/owner" && break
+      kill -0 "$owner" 2>/dev/null || break
+      sleep 0.1
+    done
+    told=$("$wine64" "$work/clipboard_console.exe" </dev/null | tr -d '\r')
+    expect_out=$plain on_console ""
+    if [[ $class == OrdinaryWindow ]]; then
+      [[ $told == 0 ]] && pass || fail "a copy from an ordinary window told as from a console"
+      [[ "$console" == *"一致 [match]: クリップボード"* ]] && pass || fail "a copy from an ordinary window: $console"
+    else
+      [[ $told == 1 ]] && pass || fail "a copy from a $class window not told as from a console"
+      [[ "$console" != *"[match]"* && "$console" != *"違います"* ]] && pass ||
+        fail "a copy from a $class window: $console"
+    fi
+    "$wine64" "$work/set_clipboard.exe" "-"
+    wait "$owner" || fail "the $class window did not keep the clipboard until it was emptied"
+  done
+  told=$("$wine64" "$work/clipboard_console.exe" </dev/null | tr -d '\r')
+  [[ $told == 0 ]] && pass || fail "a clipboard without an owner window told from a console"
+
+  # A list named as the second argument, by a name the code page lacks:
+  # under 932 "SHA256SUMS-u.txt", the best-fit twin, must not stand in for
+  # "SHA256SUMS-ü.txt"; under 1252 a Japanese name must open.
+  printf '%s *file.bin\n' "$sum" >SHA256SUMS-ü.txt
+  printf '%s *file.bin\n' "$wrong" >SHA256SUMS-u.txt
+  wine_env=(LOCPATH="$locales" LC_ALL=ja_JP.UTF-8)
+  expect_out=$(run hash256 file.bin && echo "$out") on_console "一致 [match]: SHA256SUMS-ü.txt" SHA256SUMS-ü.txt
+  rm SHA256SUMS-ü.txt SHA256SUMS-u.txt
+  printf '%s *file.bin\n' "$sum" >チェックサム.txt
+  wine_env=(LOCPATH="$locales" LC_ALL=en_US.UTF-8)
+  expect_out=$(run hash256 file.bin && echo "$out") on_console "一致 [match]: チェックサム.txt" チェックサム.txt
+  rm チェックサム.txt
+
+  # Three files dropped together whose names 1252 lacks ('?' in the code
+  # page, which the start-up code would expand as a wildcard), beside files
+  # such a wildcard matches: the first is hashed, two are not used.
+  head -c 1000 "$data/random" >Ω.bin && cp file.bin Ж.bin && cp file.bin Ю.bin
+  printf 'a' >a.bin && printf 'b' >b.bin
+  verdict_file=Ω.bin expect_out=$(run hash256 Ω.bin && echo "$out") on_console "" Ж.bin Ю.bin
+  [[ "$console" =~ (^|[^0-9])2\ 個の引数は使いませんでした && "$console" != *"ダイジェストではありません"* ]] &&
+    pass || fail "files dropped together: $console"
+  wine_env=()
+
+  # A path of over 1,024 characters: the list beside the file, and a list
+  # there given as the second argument.
+  local deep=deep part
+  part=$(printf 'p%.0s' {1..220})
+  for tries in 1 2 3 4 5; do deep=$deep/$part$tries; done
+  mkdir -p "$deep" && cp file.bin "$deep/file.bin" || return
+  printf '%s  file.bin\n' "$sum" >"$deep/SHA256SUMS"
+  local windows_deep=${deep//\//\\}
+  verdict_file="$windows_deep\\file.bin" expect_out=$(run hash256 "$windows_deep\\file.bin" && echo "$out") \
+    on_console "一致 [match]: SHA256SUMS"
+  mv "$deep/SHA256SUMS" "$deep/list.txt"
+  expect_out=$plain on_console "一致 [match]: list.txt" "'$windows_deep\\list.txt'"
+  cd "$data" || return
+}
+
 # The right-click menu of a zip unpacked where its path has a space, "&"
 # and brackets. install.cmd (run twice, as a command and as a double click
 # in Explorer runs it) adds one entry a program: its text comes from the
@@ -490,12 +576,14 @@ check_menu() { # build run|text
 mkdir -p "$data" && cd "$data" && head -c 20000 /dev/urandom >random || exit 1
 check_menu win64 run
 check_programs "$builds/win64" "$wine64"
+check_windows_verdict
 # The 32-bit programs run where Wine can run them: a kernel without 32-bit
 # support cannot start the 32-bit Wine loader. Everything else of the
 # 32-bit zip is checked on every machine.
 wine "$builds/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
 if [[ $? == 1 && -s "$work/probe" ]]; then
   check_programs "$builds/win32" wine
+  check_windows_verdict
   check_menu win32 run
 else
   echo "note: this kernel cannot run 32-bit Wine; the 32-bit programs were checked without running them"
