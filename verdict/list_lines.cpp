@@ -459,6 +459,8 @@ void list_lines_read(ChecksumScan& scan, char* line, std::size_t length, bool le
     const bool record = !form && !escaped && gpg_form(scan, name, line, length, legacy);
     if (scan.lines.taken || record) {
         tolerant_taken(scan);
+    } else if (form) {
+        tolerant_other_entry(scan, line, length, legacy);
     } else {
         tolerant_line(scan, line, length, legacy, false);
     }

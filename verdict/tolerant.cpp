@@ -116,9 +116,28 @@ bool base64_at(const char* text, std::size_t length, std::size_t i, std::size_t 
     return true;
 }
 
+// A table of the ASCII characters in `set`, for a look-up per character.
+struct CharSet {
+    bool has[256];
+};
+
+constexpr CharSet char_set(const char* set)
+{
+    CharSet table{};
+    for (const char* c = set; *c != '\0'; ++c) {
+        table.has[static_cast<unsigned char>(*c)] = true;
+    }
+    return table;
+}
+
+// What ends a path: blanks, quotes, brackets, and what stands between
+// fields; and what may follow a name.
+constexpr CharSet path_stops = char_set(" \t\"'`()[]{}<>=,;|*?^");
+constexpr CharSet name_ends = char_set(" \t\"'`)]}>,;:|=");
+
 bool stops_path(char c)
 {
-    return is_blank(c) || std::strchr("\"'`()[]{}<>=,;|*?^", c) != nullptr;
+    return path_stops.has[static_cast<unsigned char>(c)];
 }
 
 // The file's name found in a line: the path that ends in it and its rank.
@@ -134,7 +153,7 @@ struct NameAt {
 // colon.
 bool ends_name(const char* line, std::size_t length, std::size_t at)
 {
-    if (at == length || is_blank(line[at]) || std::strchr("\"'`)]}>,;:|=", line[at]) != nullptr) {
+    if (at == length || name_ends.has[static_cast<unsigned char>(line[at])]) {
         return true;
     }
     if (line[at] == '.') {
@@ -366,6 +385,15 @@ void tolerant_taken(ChecksumScan& scan)
 {
     ++scan.lines.tolerant.line;
     scan.lines.tolerant.pending = Pending::none;
+}
+
+void tolerant_other_entry(ChecksumScan& scan, const char* line, std::size_t length, bool legacy)
+{
+    if (find_name(scan, line, length, legacy).found) {
+        tolerant_line(scan, line, length, legacy, false);
+    } else {
+        tolerant_taken(scan);
+    }
 }
 
 void tolerant_line(ChecksumScan& scan, const char* line, std::size_t length, bool legacy,

@@ -68,3 +68,10 @@ void tolerant_line(ChecksumScan& scan, const char* line, std::size_t length, boo
 
 // A line that an exact form took: it ends any record over several lines.
 void tolerant_taken(ChecksumScan& scan);
+
+// A line that an exact form read as another file's entry: read as
+// tolerant_line does where the file's name stands in it as this reader
+// finds names (in another case, under a browser's copy mark); otherwise, at
+// little cost, it ends any record over several lines, as another file's
+// record does.
+void tolerant_other_entry(ChecksumScan& scan, const char* line, std::size_t length, bool legacy);
