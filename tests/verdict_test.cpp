@@ -459,3 +459,20 @@ TEST(Verdict, DigestShownBeforeTheLookup)
     ASSERT_EQ(write(master, "k", 1), 1);
     EXPECT_EQ(finish_on_terminal(pid, master, seen).status, 0);
 }
+
+// A list given by its path is read as a list, also where its folder's name
+// looks like base64 (a long run of letters) beside a file's name.
+TEST(Verdict, ListPathThatLooksLikeADigest)
+{
+    const TempDir dir;
+    const std::string folder = dir.path + "/" + std::string(60, 'p');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const auto bytes = random_bytes(1000, 71);
+    const std::string path = dir.write("data.bin", bytes);
+    const std::string list = folder + "/list.txt";
+    std::ofstream(list) << oracle_hex("SHA256", bytes.data(), bytes.size()) << "  data.bin\n";
+    const Outcome shown = run({HASH256_PATH, path, list}, {"LANG=C.UTF-8", "TERM=dumb"}, nullptr,
+                              Streams::stderr_terminal);
+    EXPECT_NE(shown.err.find("一致 [match]: list.txt"), std::string::npos) << shown.err;
+    EXPECT_EQ(shown.err.find("[argument not used]"), std::string::npos) << shown.err;
+}

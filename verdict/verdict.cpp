@@ -157,8 +157,13 @@ Given read_argument(const char* argument, const ChecksumTarget& target, std::int
 {
     ChecksumTally& tally = room.argument;
     char expected[algorithm_max_digits + 1];
+    // The path of a file is read as a list, whatever its text looks like (a
+    // long folder name can look like base64).
+    const std::int64_t list_time = platform_list_time(argument, nullptr);
     const Argument kind =
-        checksum_argument(argument, std::strlen(argument), target, room.scan, expected);
+        list_time >= 0
+            ? Argument::none
+            : checksum_argument(argument, std::strlen(argument), target, room.scan, expected);
     if (kind == Argument::labelled || kind == Argument::digest) {
         tally_of_digest(tally, target, expected);
         return kind == Argument::labelled ? Given::labelled : Given::digest;
@@ -177,7 +182,6 @@ Given read_argument(const char* argument, const ChecksumTarget& target, std::int
     ChecksumTally one{};
     const int result = read_list(argument, nullptr, target, list, room, nullptr, one);
     checksum_tally_clear(tally);
-    const std::int64_t list_time = platform_list_time(argument, nullptr);
     if (result >= 0 && one.rank != rank_none) {
         checksum_tally_merge(tally, one, facts_of(result, list_time, file_time, list), 0);
         return Given::list;

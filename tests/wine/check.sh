@@ -373,7 +373,7 @@ check_programs() { # folder wine
     pass || fail "mismatch's block: $sequences $(cat -v "$work/console")"
   # Files dropped together: the first one's report, one line for the others.
   head -c 10 ../random >other.bin && cp other.bin third.bin
-  on_console "2 個の引数は使いませんでした" other.bin third.bin
+  on_console "2個の引数は使いませんでした" other.bin third.bin
   rm SHA256SUMS
   # PowerShell 5.1's "Get-FileHash file.bin > file.bin.sha256": UTF-16 LE.
   { printf '\xff\xfe'; printf '\r\nAlgorithm       Hash        Path\r\n---------       ----        ----\r\nSHA256          %s        C:\\Users\\me\\Downloads\\file.bin\r\n\r\n' \
@@ -502,7 +502,7 @@ check_windows_verdict() {
   head -c 1000 "$data/random" >Ω.bin && cp file.bin Ж.bin && cp file.bin Ю.bin
   printf 'a' >a.bin && printf 'b' >b.bin
   verdict_file=Ω.bin expect_out=$(run hash256 Ω.bin && echo "$out") on_console "" Ж.bin Ю.bin
-  [[ "$console" =~ (^|[^0-9])2\ 個の引数は使いませんでした && "$console" != *"ダイジェストではありません"* ]] &&
+  [[ "$console" =~ (^|[^0-9])2個の引数は使いませんでした && "$console" != *"ダイジェストではありません"* ]] &&
     pass || fail "files dropped together: $console"
   wine_env=()
 
