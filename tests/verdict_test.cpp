@@ -368,7 +368,7 @@ TEST(Verdict, RedOnlyOnProof)
          {{"SHA256SUMS", "@  putty.exe\n", 0}},
          {"#"},
          {"一致 [match]: SHA256SUMS", "違います [differs]: 引数のダイジェストと違います"},
-         {"不一致 [MISMATCH]: 引数"}},
+         {"不一致 [MISMATCH]: SHA256SUMS", "違います [differs]: 引数のダイジェストと違います"}},
         {"labelled argument",
          {{"SHA256SUMS", "@  putty.exe\n", 0}},
          {"SHA-256: #"},

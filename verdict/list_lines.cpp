@@ -457,9 +457,13 @@ void list_lines_read(ChecksumScan& scan, char* line, std::size_t length, bool le
     const bool form =
         plain_form(scan, name, text, size, escaped) || tag_form(scan, name, text, size, escaped);
     const bool record = !form && !escaped && gpg_form(scan, name, line, length, legacy);
-    if (scan.lines.taken || record) {
+    // A "NAME: HEX" record that does not name the file may be a label
+    // ("sha256: HEX" under the name's line): the tolerant reader sees it.
+    if (scan.lines.taken || (record && scan.lines.record_rank != rank_none)) {
         tolerant_taken(scan);
-    } else if (form) {
+    } else if (form && size > scan.target->algorithm.digits
+               && !only_blanks_after(text, scan.target->algorithm.digits, size)) {
+        // A line with a path after its digest: another file's entry.
         tolerant_other_entry(scan, line, length, legacy);
     } else {
         tolerant_line(scan, line, length, legacy, false);

@@ -183,11 +183,12 @@ NameAt find_name(const ChecksumScan& scan, const char* line, std::size_t length,
         std::memcpy(plain + mark, name + mark_end, name_length - mark_end);
         plain_length = name_length - (mark_end - mark);
     }
-    const bool windows = target.rule == NameRule::windows;
     for (std::size_t p = 0; p < length; ++p) {
         const char before = p > 0 ? line[p - 1] : ' ';
-        if (!(stops_path(before) || before == ':' || before == '/'
-              || (windows && before == '\\'))) {
+        // A backslash ends a folder's name here on every system: a path
+        // written by a Windows tool (certutil's "C:\\Users\\...") read as a
+        // weaker entry.
+        if (!(stops_path(before) || before == ':' || before == '/' || before == '\\')) {
             continue;
         }
         std::size_t end = 0;
@@ -208,7 +209,7 @@ NameAt find_name(const ChecksumScan& scan, const char* line, std::size_t length,
             }
         }
         int rank = checksum_entry_rank(line + start, end - start, line + p, end - p,
-                                       NameRule::exact, windows, legacy);
+                                       NameRule::exact, true, legacy);
         if (rank == rank_folder && contains(line + start, end - start, "://")) {
             rank = rank_name; // a URL's last part
         }

@@ -160,10 +160,9 @@ Given read_argument(const char* argument, const ChecksumTarget& target, std::int
     // The path of a file is read as a list, whatever its text looks like (a
     // long folder name can look like base64).
     const std::int64_t list_time = platform_list_time(argument, nullptr);
-    const Argument kind =
-        list_time >= 0
-            ? Argument::none
-            : checksum_argument(argument, std::strlen(argument), target, room.scan, expected);
+    const Argument kind = list_time >= 0 ? Argument::none
+                                         : checksum_argument(argument, std::strlen(argument),
+                                                             target, room.scan, expected);
     if (kind == Argument::labelled || kind == Argument::digest) {
         tally_of_digest(tally, target, expected);
         return kind == Argument::labelled ? Given::labelled : Given::digest;
@@ -303,6 +302,11 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
             copied = copied == Argument::labelled ? Argument::digest : copied;
             from_console = copied == Argument::digest && platform_clipboard_from_console();
         }
+        // Lists whose entries differ from the file and from an unlabelled
+        // digest given as argument (perhaps another algorithm's) decide.
+        const bool lists_outrank =
+            tally.rank != rank_none
+            && !(tally.one_expected && std::strcmp(tally.expected, given_tally.expected) == 0);
         const bool clipboard_equal =
             copied == Argument::digest && !from_console && std::strcmp(expected, digest) == 0;
 
@@ -317,11 +321,17 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
             if (given != Given::nothing) {
                 message_argument_differs(after_report, room.message);
             }
-        } else if (given != Given::nothing) {
+        } else if (given != Given::nothing && !(given == Given::digest && lists_outrank)) {
             show_given(given == Given::digest ? lookup : doubt_of(given_tally, lookup));
         } else if (tally.rank != rank_none) {
+            // A list's entries outrank an unlabelled digest that differs too:
+            // the line shows this algorithm's expected digest, and the
+            // argument's own difference follows (perhaps another algorithm).
             message_tally(tally, Source::lists, nullptr, lists[tally.expected_list].name,
                           doubt_of(tally, lookup), after_report, room.message);
+            if (given == Given::digest) {
+                message_argument_differs(after_report, room.message);
+            }
         } else if (lookup.doubt != Doubt::none) {
             message_not_read(lookup, after_report, room.message);
         } else if (copied == Argument::digest && !from_console) {
