@@ -243,6 +243,30 @@ void show(MessageRoom& message, Tone tone, bool after_report)
 
 } // namespace
 
+void message_start(MessageRoom& room)
+{
+    start(room);
+}
+
+void message_add(MessageRoom& room, const char* sjis, const char* utf8, bool label)
+{
+    if (label) {
+        add_label(room, Text{sjis, utf8});
+    } else {
+        add(room, Text{sjis, utf8});
+    }
+}
+
+void message_add_plain(MessageRoom& room, const char* piece)
+{
+    add_plain(room, piece);
+}
+
+void message_show(MessageRoom& room, Tone tone, bool after_report)
+{
+    show(room, tone, after_report);
+}
+
 void message_tally(const ChecksumTally& tally, Source source, const char* match_list,
                    const char* expected_list, bool after_report, MessageRoom& room)
 {

@@ -8,6 +8,8 @@
 #include "argument.h"
 #include "messages.h"
 #include "platform/lookup.h"
+#include "platform/process.h"
+#include "signature.h"
 
 namespace
 {
@@ -184,6 +186,9 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
         if (tally.rank != rank_none) {
             message_tally(tally, Source::lists, room.lists.lists[tally.match_list].name,
                           room.lists.lists[tally.expected_list].name, after_report, room.message);
+            signature_show(path,
+                           room.lists.lists[tally.matched ? tally.match_list : tally.expected_list],
+                           target, room, after_report);
             decided = true;
         }
     }
