@@ -330,6 +330,9 @@ void status_line(const char* line, std::size_t length, Current& current, Signatu
         std::size_t rc_size = 0;
         // Return code 9: no public key.
         if (word(line, length, 5, rc_at, rc_size) && rc_size == 1 && line[rc_at] == '9') {
+            if (current.kind >= 0) {
+                finish(current, out);
+            }
             current.kind = static_cast<int>(Finding::missing);
             copy_word(line, length, 0, current.key_id, sizeof current.key_id);
             copy_word(line, length, 6, current.fingerprint, sizeof current.fingerprint);
