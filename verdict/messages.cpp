@@ -248,12 +248,12 @@ void message_start(MessageRoom& room)
     start(room);
 }
 
-void message_add(MessageRoom& room, const char* sjis, const char* utf8, bool label)
+void message_add(MessageRoom& room, const MessageText& text, bool label)
 {
     if (label) {
-        add_label(room, Text{sjis, utf8});
+        add_label(room, Text{text.sjis, text.utf8});
     } else {
-        add(room, Text{sjis, utf8});
+        add(room, Text{text.sjis, text.utf8});
     }
 }
 

@@ -14,13 +14,7 @@
 namespace
 {
 
-// A text in Shift-JIS (as stored: "\x83\x43" rather than "\x83C", so that no
-// escape swallows the next letter) and in UTF-8; '\x01' is a space that does
-// not break.
-struct Text {
-    const char* sjis;
-    const char* utf8;
-};
+using Text = MessageText;
 
 // "署名 [signed]"
 constexpr Text signed_label{"\x8F\x90\x96\xBC\x01[signed]", "署名\x01[signed]"};
@@ -479,9 +473,22 @@ void run_gpgv(const char* path, const char* list, const char* signature, Verdict
         verdict.state == SignatureState::good && status.found[static_cast<int>(Finding::bad)].seen;
 }
 
+// What a signature that comes to `state` is said to be, after the name of
+// the list (`names_list`) or of the signature's file.
+struct Reason {
+    SignatureState state;
+    const Text* text;
+    bool names_list;
+};
+constexpr Reason reasons[] = {
+    {SignatureState::bad, &bad, false},        {SignatureState::unreadable, &unreadable, false},
+    {SignatureState::outside, &outside, true}, {SignatureState::refused, &refused, true},
+    {SignatureState::absent, &absent, true},   {SignatureState::timed_out, &timed_out, false},
+    {SignatureState::failed, &failed, false}};
+
 void add(MessageRoom& room, const Text& text, bool label = false)
 {
-    message_add(room, text.sjis, text.utf8, label);
+    message_add(room, text, label);
 }
 
 // "LABEL: " at the start of a line.
@@ -700,17 +707,12 @@ void signature_message(const SignatureVerdict& verdict, const char* list, bool a
             message_show(room, Tone::conflict, after_report);
         }
         return;
-    case SignatureState::bad:
-        about(verdict.file, bad);
-        break;
     case SignatureState::revoked:
-        key(revoked);
-        break;
     case SignatureState::expired:
-        key(expired);
-        break;
     case SignatureState::weak:
-        key(weak);
+        key(verdict.state == SignatureState::revoked   ? revoked
+            : verdict.state == SignatureState::expired ? expired
+                                                       : weak);
         break;
     case SignatureState::missing:
         begin(room, signature_label);
@@ -720,29 +722,19 @@ void signature_message(const SignatureVerdict& verdict, const char* list, bool a
         message_add_plain(room, verdict.fingerprint);
         add(room, missing);
         break;
-    case SignatureState::unreadable:
-        about(verdict.file, unreadable);
-        break;
-    case SignatureState::outside:
-        about(list, outside);
-        break;
-    case SignatureState::refused:
-        about(list, refused);
-        break;
     case SignatureState::scheme:
         about(verdict.file, Text{" (", " ("});
         message_add_plain(room, verdict.scheme);
         add(room, Text{")", ")"});
         add(room, scheme);
         break;
-    case SignatureState::absent:
-        about(list, absent);
-        break;
-    case SignatureState::timed_out:
-        about(verdict.file, timed_out);
-        break;
-    case SignatureState::failed:
-        about(verdict.file, failed);
+    default:
+        // The rest name the signature's file, or the list, and a reason.
+        for (const Reason& reason : reasons) {
+            if (reason.state == verdict.state) {
+                about(reason.names_list ? list : verdict.file, *reason.text);
+            }
+        }
         break;
     }
     message_show(room, Tone::conflict, after_report);
