@@ -29,20 +29,23 @@ bool platform_list_folder(const char* path,
                           void (*each)(void* context, const char* name, std::size_t length),
                           void* context);
 
-// The time the file `name` in the folder of `path` was last written, in
-// any unit that grows with time, or -1 when it is not a regular file.
+// The time the file `name` in the folder of `path` (or, where `name` is
+// nullptr, the file `path` itself) was last written, in 100-nanosecond
+// ticks from a fixed epoch, or -1 when it is not a regular file.
 std::int64_t platform_list_time(const char* path, const char* name);
 
 // Reads the file `name` in the folder of `path` (or, where `name` is
 // nullptr, the file `path` itself) through buffer[0..size-1], handing each
-// piece to consume(context, bytes, count). Only a regular file of at most
-// `limit` bytes is read (a FIFO or device is not opened for reading, so
-// nothing blocks). Returns 1 when it was read to its end, 0 when reading
-// stopped early (an error, or the file grew past `limit`), -1 when nothing
-// was read.
+// piece to consume(context, bytes, count), which returns false to stop
+// reading. Only a regular file is read (a FIFO or device is not opened for
+// reading, so nothing blocks), and only its first `limit` bytes. Returns 1
+// when it was read to its end, 0 when reading stopped early (an error, the
+// file longer than `limit`, or consume's stop), -1 when nothing was read as
+// it is not a regular file, -2 when it could not be opened (no
+// permission).
 int platform_read_list(const char* path, const char* name, std::uint64_t limit,
                        unsigned char* buffer, std::size_t size,
-                       void (*consume)(void* context, const unsigned char* bytes,
+                       bool (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
                        void* context);
 

@@ -44,3 +44,8 @@ void platform_write_text(const char* sjis, const char* utf8);
 // Whether standard output is a terminal: a console on Windows, not a file,
 // a pipe or the null device.
 bool platform_stdout_is_terminal();
+
+// Whether a program is also started from Explorer: by dropping a file on it
+// or its shortcut, or from the right-click menu that install.cmd adds
+// (Windows); elsewhere only from the command line.
+bool platform_has_explorer();

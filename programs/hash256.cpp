@@ -20,5 +20,6 @@ int main(int argc, char* argv[])
         report_digest(path, report_hex(state, algorithm_sha256, digest));
         report_verdict(path, expected, unused, algorithm_sha256, digest);
     }
-    return report_close(result);
+    // Started bare, a console shows how the program is used.
+    return report_close(result, argc < 2 ? "hash256" : nullptr);
 }

@@ -27,5 +27,6 @@ int main(int argc, char* argv[])
         report_seconds(ticks);
         report_verdict(path, expected, unused, algorithm_sha384, digest);
     }
-    return report_close(result);
+    // Started bare, a console shows how the program is used.
+    return report_close(result, argc < 2 ? "hash384" : nullptr);
 }

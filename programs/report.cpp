@@ -38,6 +38,8 @@ void report_digest(const char* path, const char* digest)
 void report_verdict(const char* path, const char* argument, int unused, const Algorithm& algorithm,
                     const char* digest)
 {
+    // The digest reaches the terminal before any lookup.
+    std::fflush(stdout);
     verdict_show(path, argument, unused, algorithm, digest, verdict_room);
 }
 
@@ -54,10 +56,13 @@ void report_file_error()
     platform_write_text(file_error_sjis, file_error_utf8);
 }
 
-int report_close(int result)
+int report_close(int result, const char* usage)
 {
     std::puts("\n");
     bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    if (usage != nullptr) {
+        verdict_usage(usage, verdict_room);
+    }
     platform_pause();
     // The prompt is part of the output too: one cut off is a failed write.
     written = written && std::fflush(stdout) == 0 && std::ferror(stdout) == 0;

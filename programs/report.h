@@ -44,5 +44,7 @@ void report_file_error();
 // Ends every run: the closing line ends, the pause, and the exit status:
 // 0 after a report that reached standard output, 1 when `result` (the
 // driver's) was a failure, 2 when the report or the pause's prompt could
-// not be written.
-int report_close(int result);
+// not be written. `usage`: the program's name ("hash256") when it was
+// started without any argument, nullptr otherwise: then, on a console, how
+// it is used is shown on standard error before the pause (verdict_usage).
+int report_close(int result, const char* usage);

@@ -1,11 +1,14 @@
 // The verdict's lookup in a crowded Downloads folder: 10,000 files and 50
 // checksum lists beside the file, each list of 200 entries, one of which
-// names the file. Not a test: build/tests/tests/bench_verdict
+// names the file; and beside 64 lists of 16 MiB. Not a test:
+// build/tests/tests/bench_verdict
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "support.h"
 #include "verdict.h"
@@ -38,13 +41,47 @@ void Lookup(benchmark::State& state)
         algorithm_sha256, digest.c_str(), "download-00042.bin", 18, nullptr, 0, NameRule::exact};
     static VerdictRoom room;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, room));
+        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, room, verdict_limits));
         if (!room.tally.matched) {
             state.SkipWithError("no match");
         }
     }
 }
 BENCHMARK(Lookup)->Unit(benchmark::kMillisecond);
+
+// 64 list-named files of 16 MiB each (hard links to one file of checksum
+// lines), none naming the file: the lookup stops at its byte budget.
+void LargeLists(benchmark::State& state)
+{
+    const TempDir dir;
+    dir.write("file.iso", {});
+    std::string line = digest + "  release/other.tar.gz\n";
+    std::vector<unsigned char> list;
+    while (list.size() + line.size() <= (std::size_t{16} << 20)) {
+        list.insert(list.end(), line.begin(), line.end());
+    }
+    list.resize(std::size_t{16} << 20, '\n');
+    const std::string first = dir.write("SHA256SUMS", list);
+    for (int i = 1; i < 64; ++i) {
+        const std::string name = dir.path + "/SHA256SUMS (" + std::to_string(i) + ")";
+        if (link(first.c_str(), name.c_str()) != 0) {
+            state.SkipWithError("link");
+            return;
+        }
+    }
+    const std::string path = dir.path + "/file.iso";
+    const ChecksumTarget target{algorithm_sha256, digest.c_str(), "file.iso", 8, nullptr, 0,
+                                NameRule::exact};
+    static VerdictRoom room;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(verdict_lookup(path.c_str(), target, room, verdict_limits));
+        if (!room.gaps.budget && !room.gaps.time) {
+            state.SkipWithError("not stopped");
+        }
+    }
+    state.counters["stopped_by_time"] = room.gaps.time ? 1 : 0;
+}
+BENCHMARK(LargeLists)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -52,3 +52,46 @@ TEST(Layout, BreaksOnlyBetweenWords)
     EXPECT_FALSE(layout_wrap(text.c_str(), false, 79, 80, out, 20));
     EXPECT_LT(std::strlen(out), 20U);
 }
+
+// Japanese text with no spaces breaks between its characters, by the
+// rules: never before 、。」）or a small kana, never after 「（; a label
+// joined by no-break marks stays whole; the Shift-JIS form breaks alike.
+TEST(Layout, BreaksJapaneseByItsRules)
+{
+    const std::string text =
+        "SHA256SUMSのダイジェストと違います。壊れているか、別のファイルです（「一覧」ッ）です "
+        "違います\x01[differs]";
+    for (unsigned width = 8; width <= 30; ++width) {
+        char out[1024];
+        ASSERT_TRUE(layout_wrap(text.c_str(), false, width, width + 1, out, sizeof out));
+        const std::string laid(out);
+        const auto words = [](const std::string& t) {
+            return replace_all(replace_all(replace_all(t, "\x01", ""), " ", ""), "\n", "");
+        };
+        EXPECT_EQ(words(laid), words(text)) << laid;
+        for (const char* never_first : {"、", "。", "」", "）", "ッ", "ェ"}) {
+            EXPECT_EQ(laid.find(std::string("\n") + never_first), std::string::npos) << laid;
+        }
+        for (const char* never_last : {"（\n", "「\n"}) {
+            EXPECT_EQ(laid.find(never_last), std::string::npos) << laid;
+        }
+        EXPECT_NE(laid.find("違います [differs]"), std::string::npos) << laid;
+        std::size_t start = 0;
+        for (std::size_t end = laid.find('\n'); start < laid.size(); end = laid.find('\n', start)) {
+            end = end == std::string::npos ? laid.size() : end;
+            const std::string line = laid.substr(start, end - start);
+            if (line.find("SHA256SUMS") == std::string::npos
+                && line.find("[differs]") == std::string::npos) {
+                EXPECT_LE(layout_width(line.data(), line.size(), false), width) << laid;
+            }
+            start = end + 1;
+        }
+    }
+    // The Shift-JIS form: "ダイジェストと違います。" breaks before 違, not before 。.
+    const char sjis[] = "\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82\xDC"
+                        "\x82\xB7\x81\x42";
+    char out[256];
+    ASSERT_TRUE(layout_wrap(sjis, true, 20, 21, out, sizeof out));
+    EXPECT_EQ(std::string(out), "\x83_\x83\x43\x83W\x83\x46\x83X\x83g\x82\xC6\x88\xE1\x82\xA2\x82"
+                                "\xDC\n\x82\xB7\x81\x42");
+}

@@ -46,10 +46,10 @@ enum class Says { none, match, red, yellow };
 
 Says says(const ChecksumTally& tally)
 {
-    return tally.rank == 0          ? Says::none
-           : tally.matched          ? Says::match
-           : tally.all_stated_whole ? Says::red
-                                    : Says::yellow;
+    return tally.rank == 0 ? Says::none
+           : tally.matched ? Says::match
+           : tally.proof   ? Says::red
+                           : Says::yellow;
 }
 
 struct File {
@@ -171,7 +171,7 @@ const Layout layouts[] = {
      "install75.img", Says::red},
     {"Node.js", "SHASUMS256.txt",
      other + "  node-v20.15.0-x64.msi\n@  win-x64/node.exe\n" + third + "  win-x86/node.exe\n",
-     "node.exe", Says::red},
+     "node.exe", Says::yellow},
     {"HashiCorp", "terraform_1.9.2_SHA256SUMS",
      other + "  terraform_1.9.2_linux_amd64.zip\n@  terraform_1.9.2_windows_amd64.zip\n",
      "terraform_1.9.2_windows_amd64.zip", Says::red},
@@ -215,7 +215,7 @@ const Layout layouts[] = {
     {"Firefox", "SHA256SUMS (1)",
      other + "  win32/en-US/" + firefox + "\n@  win64/en-US/" + firefox + "\n" + third
          + "  win64/de/" + firefox + "\n",
-     firefox, Says::red},
+     firefox, Says::yellow},
 };
 
 } // namespace
@@ -249,15 +249,19 @@ TEST(Checksum, EveryPublisherLayout)
     }
 }
 
-// Which entry decides: the name itself outranks a path in a folder; any
-// entry of the highest rank that equals the digest matches; a match in a
-// folder names its path.
-TEST(Checksum, TheNameItselfOutranksFolders)
+// Which entry decides: any entry equal to the digest matches, at any rank
+// (a match in a folder names its path); a difference is red only from an
+// entry naming the file itself, never from folders alone.
+TEST(Checksum, AnyEqualEntryMatches)
 {
     const File file{"a.iso", d256};
     EXPECT_EQ(says(read("SHA256SUMS", d256 + "  a.iso\n" + other + "  old/a.iso\n", file)),
               Says::match);
-    EXPECT_EQ(says(read("SHA256SUMS", other + "  ./a.iso\n" + d256 + "  old/a.iso\n", file)),
+    const ChecksumTally folder_match =
+        read("SHA256SUMS", other + "  ./a.iso\n" + d256 + "  w64/a.iso\n", file);
+    EXPECT_EQ(says(folder_match), Says::match);
+    EXPECT_EQ(std::string(folder_match.match_path), "w64/a.iso");
+    EXPECT_EQ(says(read("SHA256SUMS", other + "  ./a.iso\n" + third + "  old/a.iso\n", file)),
               Says::red);
     EXPECT_EQ(says(read("SHA256SUMS", other + "  a.iso\n" + d256 + "  a.iso\n", file)),
               Says::match);
@@ -268,17 +272,20 @@ TEST(Checksum, TheNameItselfOutranksFolders)
     EXPECT_EQ(std::string(firefox_tally.match_path), "win64/en-US/" + firefox);
     const ChecksumTally two =
         read("SHA256SUMS", other + "  x/a.iso\n" + third + "  y/a.iso\n", {"a.iso", d256});
-    EXPECT_EQ(says(two), Says::red);
+    EXPECT_EQ(says(two), Says::yellow);
+    EXPECT_EQ(two.why.doubt, Doubt::folders_only);
     EXPECT_EQ(two.differing, 2U);
     EXPECT_FALSE(two.one_expected);
 
     // Over several lists: a stale list beside the new one (a browser's
     // copy) does not decide; the first list merged with a match is named.
+    const ListFacts whole_list{true, {Doubt::none, 0}, false};
     ChecksumTally total{};
     checksum_tally_clear(total);
-    checksum_tally_merge(total, read("sha256sums (1).txt", d256 + "  a.iso\n", file), true, 0);
-    checksum_tally_merge(total, read("sha256sums.txt", other + "  a.iso\n", file), true, 1);
-    checksum_tally_merge(total, read("SHA256SUMS", d256 + "  a.iso\n", file), true, 2);
+    checksum_tally_merge(total, read("sha256sums (1).txt", d256 + "  a.iso\n", file), whole_list,
+                         0);
+    checksum_tally_merge(total, read("sha256sums.txt", other + "  a.iso\n", file), whole_list, 1);
+    checksum_tally_merge(total, read("SHA256SUMS", d256 + "  a.iso\n", file), whole_list, 2);
     EXPECT_EQ(says(total), Says::match);
     EXPECT_EQ(total.match_list, 0U);
     // A list not read whole, or one that does not state its algorithm,
@@ -286,10 +293,12 @@ TEST(Checksum, TheNameItselfOutranksFolders)
     for (const bool whole : {true, false}) {
         ChecksumTally mixed{};
         checksum_tally_clear(mixed);
-        checksum_tally_merge(mixed, read("SHA256SUMS", other + "  a.iso\n", file), whole, 0);
-        checksum_tally_merge(mixed, read("checksums.txt", third + "  a.iso\n", file), true, 1);
-        EXPECT_EQ(says(mixed), Says::yellow);
-        EXPECT_TRUE(mixed.some_unstated);
+        checksum_tally_merge(mixed, read("SHA256SUMS", other + "  a.iso\n", file),
+                             ListFacts{whole, {Doubt::none, 0}, false}, 0);
+        checksum_tally_merge(mixed, read("checksums.txt", third + "  a.iso\n", file), whole_list,
+                             1);
+        EXPECT_EQ(says(mixed), whole ? Says::red : Says::yellow);
+        EXPECT_EQ(mixed.why.doubt, whole ? Doubt::unstated : Doubt::cut);
         EXPECT_TRUE(mixed.several_lists); // the line names the first "and others"
     }
 }
@@ -319,7 +328,7 @@ TEST(Checksum, NoFalseAlarm)
     ChecksumTally total{};
     checksum_tally_clear(total);
     checksum_tally_merge(total, read("SHA256SUMS", other + "  file.iso\n" + third, file, 3, false),
-                         false, 0);
+                         ListFacts{false, {Doubt::none, 0}, false}, 0);
     EXPECT_EQ(says(total), Says::yellow);
     // A folder whose name ends in a non-ASCII character, in a UTF-8 list:
     // its backslash is a separator, so the entry counts beside another.
@@ -337,10 +346,10 @@ TEST(Checksum, PassesOverWhatIsNotAnEntry)
 {
     const File file{"a.iso", d256};
     for (const std::string& text :
-         {d256 + "  b.iso\n", d256 + "  A.ISO\n", d256 + "  xa.iso\n", d256 + "  x/xa.iso\n",
+         {d256 + "  b.iso\n", d256 + "  xa.iso\n", d256 + "  x/xa.iso\n",
           "SHA512 (a.iso) = " + d256 + "\n", "SHA256 (a.iso) = " + d512 + "\n", d512 + "  a.iso\n",
           d256.substr(1) + "  a.iso\n", d256 + "  a.iso/\n", d256 + "\n",
-          "SHA256 (a.iso) = " + d256 + " x\n", "\\" + d256 + "  a\\qb\n",
+          "SHA256 (a.iso) = " + d512 + " x\n", "\\" + d256 + "  a\\qb\n",
           std::string("\0", 1) + d256 + "  a.iso", d256 + "  a.iso" + std::string("\0", 1),
           "a.iso: " + upper(d256.substr(8)) + "\n", std::string("\xFF\xFE\x41"),
           std::string(5000, ' ') + d256 + "  a.iso\n",

@@ -44,6 +44,44 @@ TEST(Pause, TakesOneKeyOnATerminalAndRestoresIt)
     }
 }
 
+// Started without a file on a terminal, a program says after the message
+// and its empty line how it is used, then pauses; standard output and the
+// status are as in any other failure, and with a file named, or with
+// standard error not a terminal, nothing more is said.
+TEST(Pause, BareStartSaysHowToUseTheProgram)
+{
+    int master = -1;
+    const pid_t pid = start_on_terminal("", Launch::plain, master);
+    ASSERT_GE(pid, 0);
+    std::string seen;
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    ASSERT_EQ(write(master, "k", 1), 1);
+    const TerminalEnd end = finish_on_terminal(pid, master, seen);
+    EXPECT_EQ(end.status, 1);
+    const std::string usage =
+        "使い方: コマンドラインで hash512 ファイル [ダイジェスト] と入力します\r\n"
+        "Usage: on the command line, type hash512 FILE [DIGEST]\r\n\r\n";
+    EXPECT_EQ(seen.substr(0, seen.find(prompt) + prompt.size()),
+              message_utf8 + "\r\n\r\n" + usage + prompt);
+
+    const TempDir dir;
+    for (const Program& program : programs) {
+        const std::string name =
+            std::string(program.exe).substr(std::string(program.exe).rfind('/') + 1);
+        const Outcome bare =
+            run({program.exe}, {"LANG=C.UTF-8"}, nullptr, Streams::stderr_terminal);
+        EXPECT_EQ(bare.status, 1);
+        EXPECT_EQ(bare.out, failure(message_utf8));
+        EXPECT_NE(bare.err.find(name + " FILE [DIGEST]\r\n\r\n"), std::string::npos) << bare.err;
+        const Outcome named = run({program.exe, dir.path + "/missing"}, {"LANG=C.UTF-8"}, nullptr,
+                                  Streams::stderr_terminal);
+        EXPECT_EQ(named.status, 1);
+        EXPECT_EQ(named.out, failure(message_utf8));
+        EXPECT_EQ(named.err, "");
+        EXPECT_EQ(run({program.exe}).out, failure(message_utf8)); // and nothing on standard error
+    }
+}
+
 // A key that sends several bytes (an arrow, a function key, a non-ASCII
 // character) is taken whole: nothing of it is left for the shell.
 TEST(Pause, TakesEveryByteOfAKey)

@@ -291,7 +291,8 @@ pid_t start_on_terminal(const std::string& path, Launch launch, int& master)
             tcsetpgrp(STDIN_FILENO, getpid());
             signal(SIGTTOU, SIG_DFL);
         }
-        execl(HASH512_PATH, HASH512_PATH, path.c_str(), static_cast<char*>(nullptr));
+        execl(HASH512_PATH, HASH512_PATH, path.empty() ? nullptr : path.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;

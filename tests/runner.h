@@ -107,8 +107,9 @@ termios shell_terminal();
 // job-control shell starts a job, in a process group of its own.
 enum class Launch { plain, nonblocking_input, count_leftover, job };
 
-// Starts hash512 on `path` with a new pseudo-terminal (in shell settings) as
-// its controlling terminal and standard streams; `master` is the other side.
+// Starts hash512 on `path` (with no argument when it is empty) with a new
+// pseudo-terminal (in shell settings) as its controlling terminal and
+// standard streams; `master` is the other side.
 pid_t start_on_terminal(const std::string& path, Launch launch, int& master);
 
 // Reads the terminal's output into `seen` until the prompt has shown.

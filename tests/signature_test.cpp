@@ -146,7 +146,7 @@ class Signature : public testing::Test
                                     NameRule::exact};
         static VerdictRoom room;
         room = VerdictRoom{};
-        verdict_lookup(path.c_str(), target, room);
+        verdict_lookup(path.c_str(), target, room, verdict_limits);
         SignatureVerdict verdict{};
         EXPECT_NE(room.tally.rank, rank_none);
         for (std::size_t i = 0; i < room.lists.count; ++i) {

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -63,7 +66,7 @@ TEST(Verdict, ComparesWithEachSourceOnTheTerminalOnly)
             {"", "引数", ""},
             {"download.iso." + lowercase(algorithm), "download.iso." + lowercase(algorithm),
              "@\r\n"},
-            {algorithm + "SUMS", algorithm + "SUMS", "@  other.iso\n@ *dist/download.iso\n"},
+            {algorithm + "SUMS", algorithm + "SUMS", "@  other.iso\n@ *download.iso\n"},
             {"CHECKSUMS", "CHECKSUMS", algorithm + " (download.iso) = @\n"}};
         for (const Source& source : sources) {
             for (const std::string& expected : {digest, wrong}) {
@@ -165,7 +168,7 @@ TEST(Verdict, OnlyTheLabelIsABlockOfColour)
           Case{{wrong}, "\n\x1b[97;41m不一致 [MISMATCH]\x1b[0m:"},
           Case{{"xyz"}, "\x1b[30;43m引数は使いませんでした [argument not used]\x1b[0m:"},
           Case{{digest, "y", "z"},
-               "\x1b[30;43m2 個の引数は使いませんでした [arguments not used]\x1b[0m:"}}) {
+               "\x1b[30;43m2個の引数は使いませんでした [arguments not used]\x1b[0m:"}}) {
         std::vector<std::string> args = {HASH256_PATH, path};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         for (const char* no_color : {"NO_COLOR=", "NO_COLOR=1"}) {
@@ -190,12 +193,21 @@ namespace
 {
 
 // Standard error of a terminal run as one line: the terminal's CR LF and
-// the layout's line breaks become spaces.
+// the layout's line breaks become spaces, or nothing between two Japanese
+// characters.
 std::string unwrapped(std::string text)
 {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    return text;
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool joined = text[i] == '\n' && i > 0 && i + 1 < text.size()
+                            && static_cast<unsigned char>(text[i - 1]) >= 0x80
+                            && static_cast<unsigned char>(text[i + 1]) >= 0x80;
+        if (!joined) {
+            out += text[i] == '\n' ? ' ' : text[i];
+        }
+    }
+    return out;
 }
 
 std::vector<unsigned char> bytes_of(const std::string& text)
@@ -235,8 +247,8 @@ TEST(Verdict, UnusedArgumentsAndStaleLists)
           Case{{digest.substr(1)}, "[argument not used]: このプログラムのダイジェストの桁数"},
           Case{{"sha512:" + digest}, "別のアルゴリズム"},
           Case{{"file.iso"}, "ダイジェストではありません"},
-          Case{{other_file, dir.path + "/x", "y"}, "3 個の引数は使いませんでした"},
-          Case{{digest, "y", "z"}, "2 個の引数は使いませんでした"}}) {
+          Case{{other_file, dir.path + "/x", "y"}, "3個の引数は使いませんでした"},
+          Case{{digest, "y", "z"}, "2個の引数は使いませんでした"}}) {
         std::vector<std::string> args = {HASH256_PATH, path};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         const Outcome shown = run(args, env, nullptr, Streams::stderr_terminal);
@@ -252,13 +264,198 @@ TEST(Verdict, UnusedArgumentsAndStaleLists)
         EXPECT_NE(err.find(c.says), std::string::npos) << err;
         EXPECT_EQ(run(args).out, plain); // and nothing on standard error
     }
-    // A digest the user gives decides alone, and a list given by its path.
+    // A digest labelled with this algorithm decides alone; a list given by
+    // its path that differs does not outweigh a list beside the file that
+    // matches.
     std::vector<std::string> args = {HASH256_PATH, path, "SHA256: " + old_digest};
     EXPECT_NE(unwrapped(run(args, env, nullptr, Streams::stderr_terminal).err)
                   .find("不一致 [MISMATCH]: 引数"),
               std::string::npos);
     args[2] = stale;
-    EXPECT_NE(unwrapped(run(args, env, nullptr, Streams::stderr_terminal).err)
-                  .find("不一致 [MISMATCH]: sha256sums.txt"),
-              std::string::npos);
+    const std::string err = unwrapped(run(args, env, nullptr, Streams::stderr_terminal).err);
+    EXPECT_NE(err.find("一致 [match]: sha256sums (1).txt"), std::string::npos) << err;
+    EXPECT_NE(err.find("違います [differs]: 引数のダイジェストと違います"), std::string::npos)
+        << err;
+}
+
+namespace
+{
+
+// A list beside the file: its name, its text with @ for the intact file's
+// digest and # for another, and its last write in hours from the file's.
+struct Fixture {
+    std::string name;
+    std::string text;
+    long hours;
+};
+
+// A folder, the arguments after the file (@ and # as above), and what the
+// verdict says of the intact file and of a copy with one byte changed.
+struct Proof {
+    const char* what;
+    std::vector<Fixture> lists;
+    std::vector<std::string> extra;
+    std::vector<std::string> intact;
+    std::vector<std::string> changed;
+};
+
+std::string filled(std::string text, const std::string& digest, const std::string& another)
+{
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '@' || text[at] == '#') {
+            const std::string& put = text[at] == '@' ? digest : another;
+            text.replace(at, 1, put);
+            at += put.size() - 1;
+        }
+    }
+    return text;
+}
+
+void set_time(const std::string& path, time_t when)
+{
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+} // namespace
+
+// Red only on proof, and any equal entry matches: for each folder, the
+// verdict on the intact file and on a one-byte-changed copy.
+TEST(Verdict, RedOnlyOnProof)
+{
+    const auto bytes = random_bytes(900, 31);
+    auto broken = bytes;
+    broken[100] ^= 1U;
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    const std::string other = std::string(64, 'c');
+    const std::string differs = "違います [differs]";
+    std::vector<Fixture> many;
+    for (int i = 1; i <= 65; ++i) {
+        many.push_back({"SHA256SUMS (" + std::to_string(i) + ")", "@  putty.exe\n", 0});
+    }
+    const Proof proofs[] = {
+        {"fresh list",
+         {{"SHA256SUMS", "@ *putty.exe\n", -3}},
+         {},
+         {"一致 [match]: SHA256SUMS"},
+         {"不一致 [MISMATCH]: SHA256SUMS"}},
+        {"stale list",
+         {{"sha256sums", "@  putty.exe\n", -200 * 24}},
+         {},
+         {"一致 [match]: sha256sums"},
+         {differs, "一覧がファイルより200日古いです [list 200 days older than the file]"}},
+        {"newer list",
+         {{"SHA256SUMS", "@  putty.exe\n", 13}},
+         {},
+         {"一致 [match]"},
+         {differs, "1日新しいです [list 1 day newer than the file]"}},
+        {"a folder's equal entry",
+         {{"SHA256SUMS", "# *putty.exe\n@ *w64/putty.exe\n", 0}},
+         {},
+         {"一致 [match]: SHA256SUMS (w64/putty.exe)"},
+         {"不一致 [MISMATCH]"}},
+        {"across lists",
+         {{"SHA256SUMS", "# *putty.exe\n", 0}, {"sha256sums.txt", "@  w64/putty.exe\n", 1}},
+         {},
+         {"一致 [match]: sha256sums.txt (w64/putty.exe)"},
+         {"不一致 [MISMATCH]"}},
+        {"folders only",
+         {{"SHA256SUMS", "#  arm64/putty.exe\n", 0}},
+         {},
+         {differs, "ほかのフォルダー"},
+         {differs, "[only entries for other folders]"}},
+        {"bare argument",
+         {{"SHA256SUMS", "@  putty.exe\n", 0}},
+         {"#"},
+         {"一致 [match]: SHA256SUMS", "違います [differs]: 引数のダイジェストと違います"},
+         {"不一致 [MISMATCH]: 引数"}},
+        {"labelled argument",
+         {{"SHA256SUMS", "@  putty.exe\n", 0}},
+         {"SHA-256: #"},
+         {"不一致 [MISMATCH]: 引数"},
+         {"不一致 [MISMATCH]: 引数"}},
+        {"too many lists", many, {}, {"一致 [match]"}, {differs, "[too many lists]"}},
+    };
+    const std::vector<std::string> env = {"LANG=C.UTF-8", "TERM=dumb"};
+    for (const Proof& proof : proofs) {
+        const TempDir dir;
+        const time_t now = time(nullptr) - 86400 * 300;
+        for (const Fixture& list : proof.lists) {
+            const std::string text = filled(list.text, digest, other);
+            set_time(dir.write(list.name, bytes_of(text)), now + list.hours * 3600);
+        }
+        for (const bool intact : {true, false}) {
+            const std::string path = dir.write("putty.exe", intact ? bytes : broken);
+            set_time(path, now);
+            std::vector<std::string> args = {HASH256_PATH, path};
+            for (const std::string& extra : proof.extra) {
+                args.push_back(filled(extra, digest, other));
+            }
+            const Outcome shown = run(args, env, nullptr, Streams::stderr_terminal);
+            const std::string err = unwrapped(shown.err);
+            EXPECT_EQ(shown.status, 0);
+            for (const std::string& says : intact ? proof.intact : proof.changed) {
+                EXPECT_NE(err.find(says), std::string::npos)
+                    << proof.what << (intact ? ", intact: " : ", changed: ") << err;
+            }
+            if (intact && proof.intact[0].find("[MISMATCH]") == std::string::npos) {
+                EXPECT_EQ(err.find("[MISMATCH]"), std::string::npos) << proof.what << ": " << err;
+            }
+        }
+    }
+}
+
+// A list that cannot be opened leaves any difference yellow, with why.
+TEST(Verdict, AnUnreadableListLeavesNoRed)
+{
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "every file opens for root";
+    }
+    const TempDir dir;
+    const auto bytes = random_bytes(400, 32);
+    const std::string path = dir.write("a.iso", random_bytes(400, 33));
+    const std::string digest = oracle_hex("SHA256", bytes.data(), bytes.size());
+    dir.write("SHA256SUMS", bytes_of(digest + "  a.iso\n"));
+    const std::string closed = dir.write("sha256sums.txt", bytes_of(digest + "  a.iso\n"));
+    ASSERT_EQ(chmod(closed.c_str(), 0), 0);
+    const std::string err = unwrapped(
+        run({HASH256_PATH, path}, {"LANG=C.UTF-8", "TERM=dumb"}, nullptr, Streams::stderr_terminal)
+            .err);
+    EXPECT_NE(err.find("[list not read: no permission]"), std::string::npos) << err;
+    EXPECT_EQ(err.find("[MISMATCH]"), std::string::npos) << err;
+}
+
+// The digest reaches the terminal before the lists beside the file are
+// looked for: stopped as its lookup starts, the program has shown it.
+TEST(Verdict, DigestShownBeforeTheLookup)
+{
+    const TempDir dir;
+    const auto bytes = random_bytes(1000, 70);
+    const std::string path = dir.write("data.bin", bytes);
+    dir.write("SHA512SUMS", std::vector<unsigned char>{'x', '\n'});
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string saved = sanitizer != nullptr ? sanitizer : "";
+    setenv("ASAN_OPTIONS", (saved + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", STOP_AT_LOOKUP_PATH, 1);
+    int master = -1;
+    const pid_t pid = start_on_terminal(path, Launch::plain, master);
+    unsetenv("LD_PRELOAD");
+    setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    ASSERT_GE(pid, 0);
+    ASSERT_TRUE(eventually([pid] { return state_of(pid) == 'T'; })) << "no lookup";
+    std::string seen;
+    char chunk[4096];
+    for (pollfd watch{master, POLLIN, 0}; poll(&watch, 1, 0) > 0;) {
+        const ssize_t n = read(master, chunk, sizeof chunk);
+        if (n <= 0) {
+            break;
+        }
+        seen.append(chunk, static_cast<std::size_t>(n));
+    }
+    EXPECT_NE(seen.find(oracle_hex("SHA512", bytes.data(), bytes.size())), std::string::npos)
+        << seen;
+    ASSERT_EQ(kill(pid, SIGCONT), 0);
+    ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;
+    ASSERT_EQ(write(master, "k", 1), 1);
+    EXPECT_EQ(finish_on_terminal(pid, master, seen).status, 0);
 }

@@ -52,77 +52,122 @@ void checksum_tally_clear(ChecksumTally& tally)
 {
     tally.rank = rank_none;
     tally.matched = false;
+    tally.match_rank = rank_none;
     tally.match_list = 0;
     tally.match_path[0] = '\0';
+    tally.differ_rank = rank_none;
     tally.differing = 0;
     tally.one_expected = false;
     tally.expected[0] = '\0';
     tally.expected_list = 0;
     tally.several_lists = false;
-    tally.all_stated_whole = true;
-    tally.some_unstated = false;
+    tally.proof = false;
+    tally.why = Why{Doubt::folders_only, 0};
 }
+
+namespace
+{
+
+// Keeps the doubt closer to proof of `why` and `other`.
+void keep_closer(Why& why, const Why& other)
+{
+    if (other.doubt < why.doubt) {
+        why = other;
+    }
+}
+
+} // namespace
 
 void checksum_tally_add(ChecksumTally& tally, const ChecksumTarget& target, const Entry& entry)
 {
     const int rank = entry.rank;
-    const bool stated = entry.stated;
-    const char* hex = entry.hex;
-    const char* path = entry.path;
-    const std::size_t path_length = entry.path_length;
-    if (rank == rank_none || rank < tally.rank) {
+    if (rank == rank_none) {
         return;
     }
-    if (rank > tally.rank) {
-        checksum_tally_clear(tally);
-        tally.rank = rank;
-    }
-    if (!stated) {
-        tally.all_stated_whole = false;
-        tally.some_unstated = true;
-    }
-    if (std::memcmp(hex, target.digest, target.algorithm.digits) == 0) {
-        if (!tally.matched) {
+    tally.rank = rank > tally.rank ? rank : tally.rank;
+    if (std::memcmp(entry.hex, target.digest, target.algorithm.digits) == 0) {
+        if (rank > tally.match_rank) {
             tally.matched = true;
-            checksum_copy_path(tally.match_path, path, rank == rank_folder ? path_length : 0);
+            tally.match_rank = rank;
+            checksum_copy_path(tally.match_path, entry.path,
+                               rank == rank_folder ? entry.path_length : 0);
         }
-    } else if (tally.differing++ == 0) {
-        std::memcpy(tally.expected, hex, target.algorithm.digits);
+        return;
+    }
+    if (rank < tally.differ_rank) {
+        return;
+    }
+    if (rank > tally.differ_rank) {
+        tally.differ_rank = rank;
+        tally.differing = 0;
+    }
+    if (rank == rank_name && entry.exact && entry.stated) {
+        tally.proof = true;
+    } else if (rank == rank_name) {
+        keep_closer(tally.why, Why{entry.stated ? Doubt::not_exact : Doubt::unstated, 0});
+    }
+    if (tally.differing++ == 0) {
+        std::memcpy(tally.expected, entry.hex, target.algorithm.digits);
         tally.expected[target.algorithm.digits] = '\0';
         tally.one_expected = true;
-    } else if (std::memcmp(hex, tally.expected, target.algorithm.digits) != 0) {
+    } else if (std::memcmp(entry.hex, tally.expected, target.algorithm.digits) != 0) {
         tally.one_expected = false;
     }
 }
 
-void checksum_tally_merge(ChecksumTally& total, const ChecksumTally& one, bool whole,
+Why checksum_time_doubt(std::int64_t list, std::int64_t file)
+{
+    constexpr std::int64_t hour = std::int64_t{36000000000};
+    constexpr std::int64_t day = 24 * hour;
+    const std::int64_t apart = list > file ? list - file : file - list;
+    if (apart <= 12 * hour) {
+        return Why{Doubt::none, 0};
+    }
+    return Why{list < file ? Doubt::older : Doubt::newer, (apart + day - 1) / day};
+}
+
+void checksum_tally_merge(ChecksumTally& total, const ChecksumTally& one, const ListFacts& facts,
                           std::size_t list)
 {
-    if (one.rank == rank_none || one.rank < total.rank) {
+    if (one.rank == rank_none) {
         return;
     }
-    if (one.rank > total.rank) {
-        checksum_tally_clear(total);
-        total.rank = one.rank;
-    }
-    if (one.matched && !total.matched) {
+    total.rank = one.rank > total.rank ? one.rank : total.rank;
+    if (one.matched && one.match_rank > total.match_rank) {
         total.matched = true;
+        total.match_rank = one.match_rank;
         total.match_list = list;
         std::memcpy(total.match_path, one.match_path, sizeof total.match_path);
     }
-    if (one.differing > 0) {
-        if (total.differing == 0) {
-            std::memcpy(total.expected, one.expected, sizeof total.expected);
-            total.expected_list = list;
-            total.one_expected = one.one_expected;
-        } else {
-            total.several_lists = true;
-            if (!one.one_expected || std::strcmp(one.expected, total.expected) != 0) {
-                total.one_expected = false;
-            }
-        }
-        total.differing += one.differing;
+    if (one.differing == 0 || one.differ_rank < total.differ_rank) {
+        return;
     }
-    total.all_stated_whole = total.all_stated_whole && one.all_stated_whole && whole;
-    total.some_unstated = total.some_unstated || one.some_unstated;
+    if (one.differ_rank > total.differ_rank) {
+        total.differ_rank = one.differ_rank;
+        total.differing = 0;
+        total.several_lists = false;
+    }
+    if (total.differing == 0) {
+        std::memcpy(total.expected, one.expected, sizeof total.expected);
+        total.expected_list = list;
+        total.one_expected = one.one_expected;
+    } else {
+        total.several_lists = true;
+        if (!one.one_expected || std::strcmp(one.expected, total.expected) != 0) {
+            total.one_expected = false;
+        }
+    }
+    total.differing += one.differing;
+    keep_closer(total.why, one.why);
+    if (one.proof) {
+        const Why list_why = facts.describes_other             ? Why{Doubt::other_thing, 0}
+                             : facts.time.doubt != Doubt::none ? facts.time
+                             : !facts.whole                    ? Why{Doubt::cut, 0}
+                                                               : Why{Doubt::none, 0};
+        if (list_why.doubt == Doubt::none) {
+            total.proof = true;
+        } else {
+            keep_closer(total.why, list_why);
+        }
+    }
 }

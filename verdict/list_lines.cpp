@@ -43,6 +43,20 @@ struct Name {
     bool legacy;
 };
 
+// Counts an entry an exact form read. Under a section header of another
+// algorithm an entry its line does not tag with this one (`tagged`) is
+// passed over; under one of this algorithm it is stated.
+void take(ChecksumScan& scan, Entry entry, bool tagged)
+{
+    const Stated section = scan.lines.tolerant.section;
+    if (entry.rank == rank_none || (!tagged && section == Stated::other)) {
+        return;
+    }
+    entry.stated = entry.stated || section == Stated::this_one;
+    scan.lines.taken = true;
+    checksum_scan_entry(scan, entry);
+}
+
 // An entry found in a line, counted with the rank its path names the file
 // with (in the file's own list any naming is the name itself).
 void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size_t length,
@@ -54,9 +68,8 @@ void add_entry(ChecksumScan& scan, const Name& name, const char* path, std::size
     if (scan.list.kind == ListKind::own && (rank != rank_none || (length == 1 && path[0] == '-'))) {
         rank = rank_name;
     }
-    checksum_tally_add(
-        scan.tally, target,
-        Entry{rank, scan.list.states_algorithm || stated_by_line, true, hex, path, length});
+    take(scan, Entry{rank, scan.list.states_algorithm || stated_by_line, true, hex, path, length},
+         stated_by_line);
 }
 
 // Appends the hexadecimal digits of text[0..length-1] to the record; false
@@ -258,8 +271,7 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
                 const bool cut = ends_with(line + path, end - path, "...")
                                  || ends_with(line + path, end - path, "\xE2\x80\xA6");
                 if (scan.list.kind == ListKind::own && (path == end || cut)) {
-                    checksum_tally_add(scan.tally, target,
-                                       Entry{rank_name, true, true, hex, line, 0});
+                    take(scan, Entry{rank_name, true, true, hex, line, 0}, true);
                 } else {
                     add_entry(scan, name, line + path, end - path, true, true, hex);
                 }
@@ -275,8 +287,7 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
         || (length > digits && hex_value(static_cast<unsigned char>(line[digits])) < 0
             && !is_blank(line[digits]))) {
         if (length == digits && scan.list.kind == ListKind::own && !escaped) {
-            checksum_tally_add(scan.tally, target,
-                               Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0});
+            take(scan, Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0}, false);
             return true;
         }
         return length == digits;
@@ -285,15 +296,15 @@ bool plain_form(ChecksumScan& scan, const Name& name, char* line, std::size_t le
         return false; // a longer run of digits
     }
     std::size_t start = digits + 1;
-    if (line[digits] == ' ' && start < length && (line[start] == ' ' || line[start] == '*')) {
+    if (line[digits] == ' ' && start < length
+        && (line[start] == ' ' || line[start] == '*' || line[start] == '?' || line[start] == '^')) {
         ++start;
     }
     std::size_t path_length = length - start;
     if (only_blanks_after(line, start, length)) {
         // A digest and trailing blanks: the own list's bare digest.
         if (scan.list.kind == ListKind::own && !escaped) {
-            checksum_tally_add(scan.tally, target,
-                               Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0});
+            take(scan, Entry{rank_name, scan.list.states_algorithm, true, hex, line, 0}, false);
         }
         return true;
     }
@@ -334,9 +345,11 @@ bool gpg_form(ChecksumScan& scan, const Name& name, const char* line, std::size_
 
 } // namespace
 
-void list_lines_start(ListLines& lines)
+void list_lines_start(ListLines& lines, bool armored)
 {
     lines.in_signature = false;
+    lines.armor = armored ? Armor::undecided : Armor::none;
+    tolerant_start(lines.tolerant);
     lines.record = RecordForm::none;
     lines.record_digits = 0;
     lines.record_path[0] = '\0';
@@ -357,9 +370,9 @@ void list_lines_end_record(ChecksumScan& scan)
         const int rank = scan.list.kind == ListKind::own && scan.lines.record_rank != rank_none
                              ? rank_name
                              : scan.lines.record_rank;
-        checksum_tally_add(
-            scan.tally, target,
-            Entry{rank, scan.list.states_algorithm, true, scan.lines.record_hex, path, length});
+        take(scan,
+             Entry{rank, scan.list.states_algorithm, true, scan.lines.record_hex, path, length},
+             false);
         return;
     }
     if (!scan.lines.record_stated) {
@@ -371,8 +384,7 @@ void list_lines_end_record(ChecksumScan& scan)
                                                : Name{target.name, target.name_length, false};
     const bool cut = ends_with(path, length, "...") || ends_with(path, length, "\xE2\x80\xA6");
     if (scan.list.kind == ListKind::own && (length == 0 || cut)) {
-        checksum_tally_add(scan.tally, target,
-                           Entry{rank_name, true, true, scan.lines.record_hex, path, 0});
+        take(scan, Entry{rank_name, true, true, scan.lines.record_hex, path, 0}, true);
     } else {
         add_entry(scan, name, path, length, true, true, scan.lines.record_hex);
     }
@@ -385,10 +397,30 @@ void list_lines_read(ChecksumScan& scan, char* line, std::size_t length, bool le
         legacy ? Name{target.legacy, target.legacy != nullptr ? target.legacy_length : 0, true}
                : Name{target.name, target.name_length, false};
 
-    // Clear-signed text: the signature block is no list; a line that
-    // starts with '-' comes dash-escaped ("- ").
+    // Clear-signed text: its armor's header lines ("Hash: SHA256") end at
+    // an empty line; the signature block is no list; a line that starts
+    // with '-' comes dash-escaped ("- "). An armored file (.asc) is a list
+    // only when its first line starts clear-signed text.
+    const bool empty = only_blanks_after(line, 0, length);
+    if (scan.lines.armor == Armor::refused || (scan.lines.armor == Armor::undecided && empty)) {
+        return;
+    }
+    if (starts_with(line, length, "-----begin pgp signed message")) {
+        scan.lines.armor = Armor::header;
+        return;
+    }
+    if (scan.lines.armor == Armor::undecided) {
+        scan.lines.armor = Armor::refused;
+        scan.list.kind = ListKind::none;
+        return;
+    }
+    if (scan.lines.armor == Armor::header) {
+        scan.lines.armor = empty ? Armor::text : Armor::header;
+        return;
+    }
     if (starts_with(line, length, "-----begin pgp signature")) {
         list_lines_end_record(scan);
+        tolerant_taken(scan);
         scan.lines.in_signature = true;
         return;
     }
@@ -404,6 +436,7 @@ void list_lines_read(ChecksumScan& scan, char* line, std::size_t length, bool le
         length -= 2;
     }
     if (continues_record(scan, line, length) || list_form(scan, line, length, legacy)) {
+        tolerant_taken(scan);
         return;
     }
     list_lines_end_record(scan);
@@ -412,14 +445,23 @@ void list_lines_read(ChecksumScan& scan, char* line, std::size_t length, bool le
         ++start;
     }
     if (start == length || line[start] == '#') {
-        return; // an empty line or a comment
+        // An empty line, or a comment: a section header at most.
+        tolerant_line(scan, line, length, legacy, true);
+        return;
     }
     // coreutils marks a line whose name holds a backslash or a line end.
     const bool escaped = line[0] == '\\';
     char* text = escaped ? line + 1 : line;
     const std::size_t size = escaped ? length - 1 : length;
-    if (!plain_form(scan, name, text, size, escaped) && !tag_form(scan, name, text, size, escaped)
-        && !escaped) {
-        gpg_form(scan, name, line, length, legacy);
+    scan.lines.taken = false;
+    const bool form =
+        plain_form(scan, name, text, size, escaped) || tag_form(scan, name, text, size, escaped);
+    const bool record = !form && !escaped && gpg_form(scan, name, line, length, legacy);
+    if (scan.lines.taken || record) {
+        tolerant_taken(scan);
+    } else if (form) {
+        tolerant_other_entry(scan, line, length, legacy);
+    } else {
+        tolerant_line(scan, line, length, legacy, false);
     }
 }

@@ -15,6 +15,8 @@ struct ListName {
     bool states_algorithm;
     bool describes_other; // the name says it describes something else
                           // (an unsigned build, ...): no proof against the file
+    bool armored = false; // PGP armor (.asc): a list only where its text is
+                          // clear-signed, which the list's first line tells
 };
 
 // Classifies the file name[0..length-1] of the file's folder for `target`.

@@ -53,10 +53,28 @@ void end_line(ChecksumScan& scan)
     scan.overflow = false;
 }
 
+// The first CR or LF in bytes[0..size-1], or nullptr.
+const unsigned char* line_end(const unsigned char* bytes, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') {
+            return bytes + i;
+        }
+    }
+    return nullptr;
+}
+
 void feed_bytes(ChecksumScan& scan, const unsigned char* bytes, std::size_t size)
 {
     while (size > 0) {
-        const auto* end = static_cast<const unsigned char*>(std::memchr(bytes, '\n', size));
+        if (scan.after_cr && *bytes == '\n') {
+            ++bytes; // the LF of CR LF
+            --size;
+            scan.after_cr = false;
+            continue;
+        }
+        scan.after_cr = false;
+        const unsigned char* end = line_end(bytes, size);
         const std::size_t count = end != nullptr ? static_cast<std::size_t>(end - bytes) : size;
         if (!scan.overflow && scan.length + count <= checksum_line_capacity) {
             std::memcpy(scan.line + scan.length, bytes, count);
@@ -67,6 +85,7 @@ void feed_bytes(ChecksumScan& scan, const unsigned char* bytes, std::size_t size
         if (end == nullptr) {
             return;
         }
+        scan.after_cr = *end == '\r';
         end_line(scan);
         bytes += count + 1;
         size -= count + 1;
@@ -94,11 +113,13 @@ void feed_utf16(ChecksumScan& scan, const unsigned char* bytes, std::size_t size
             }
             put_utf8(scan, 0xFFFD); // a lone surrogate
         }
+        const bool lf_of_crlf = scan.after_cr && unit == '\n';
+        scan.after_cr = unit == '\r';
         if (unit >= 0xD800 && unit < 0xDC00) {
             scan.high = unit;
-        } else if (unit == '\n') {
+        } else if ((unit == '\n' && !lf_of_crlf) || unit == '\r') {
             end_line(scan);
-        } else {
+        } else if (!lf_of_crlf) {
             put_utf8(scan, unit >= 0xDC00 && unit < 0xE000 ? 0xFFFD : unit);
         }
     }
@@ -117,6 +138,10 @@ void take_start(ChecksumScan& scan)
     } else if (count >= 2 && s[0] == 0xFE && s[1] == 0xFF) {
         scan.encoding = ListEncoding::utf16_be;
         skip = 2;
+    } else if (count == 3 && s[0] != 0 && s[0] < 0x80 && s[1] == 0 && s[2] != 0) {
+        scan.encoding = ListEncoding::utf16_le; // no byte order mark: "H\0e"
+    } else if (count == 3 && s[0] == 0 && s[1] != 0 && s[1] < 0x80 && s[2] == 0) {
+        scan.encoding = ListEncoding::utf16_be; // "\0H\0"
     } else {
         scan.encoding = ListEncoding::bytes;
         skip = count == 3 && s[0] == 0xEF && s[1] == 0xBB && s[2] == 0xBF ? 3 : 0;
@@ -136,7 +161,10 @@ void checksum_scan_start(ChecksumScan& scan, const ChecksumTarget& target, ListN
     scan.high = 0;
     scan.length = 0;
     scan.overflow = false;
-    list_lines_start(scan.lines);
+    scan.after_cr = false;
+    scan.seen = nullptr;
+    scan.seen_context = nullptr;
+    list_lines_start(scan.lines, list.armored);
     checksum_tally_clear(scan.tally);
 }
 

@@ -1,7 +1,7 @@
 // Reading one checksum list: its text, which arrives in pieces of any size,
 // into lines. Lines are UTF-8 with or without a byte order mark, UTF-16 LE
-// or BE with one, or text in the legacy character set; LF or CR LF ends a
-// line.
+// or BE with one or without (text that starts with an ASCII character), or
+// text in the legacy character set; LF, CR LF or CR alone ends a line.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +36,13 @@ struct ChecksumScan {
     char line[checksum_line_capacity];
     std::size_t length;
     bool overflow; // the line is too long and is passed over
+    bool after_cr; // the last line ended in CR: an LF next ends no line
     ListLines lines;
     ChecksumTally tally;
+    // Shown every entry the lines give before it is counted (nullptr: none):
+    // how a list was read, for tests and tools.
+    void (*seen)(void* context, const Entry& entry);
+    void* seen_context;
 };
 
 // Starts reading a list classified as `list` for `target`.

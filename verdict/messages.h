@@ -37,14 +37,26 @@ void message_show(MessageRoom& room, Tone tone, bool after_report);
 // Where the expected digests came from.
 enum class Source { argument, lists, clipboard };
 
-// Shows what `tally` holds of the digest: a match, a mismatch, or, where
-// the digests are not tied to the file and this algorithm or a list was
-// not read whole, a difference in yellow. With Source::lists, `match_list`
-// and `expected_list` are the names of the lists numbered tally.match_list
-// and tally.expected_list. `after_report`: the cursor stands after the
-// report (platform_console_verdict). Each line is composed in `room`.
+// Shows what `tally` holds of the digest: a match, or a difference, in
+// red as a mismatch where `why` is Doubt::none, else in yellow with its
+// reason. With Source::lists, `match_list` and `expected_list` are the
+// names of the lists numbered tally.match_list and tally.expected_list.
+// `after_report`: the cursor stands after the report
+// (platform_console_verdict). Each line is composed in `room`.
 void message_tally(const ChecksumTally& tally, Source source, const char* match_list,
-                   const char* expected_list, bool after_report, MessageRoom& room);
+                   const char* expected_list, const Why& why, bool after_report, MessageRoom& room);
+
+// Shows in yellow that the argument's digest differs while a list
+// matches: perhaps another algorithm's.
+void message_argument_differs(bool after_report, MessageRoom& room);
+
+// Shows in yellow that lists were left unread, and why (`why`: a doubt of
+// the lookup), where nothing else decided.
+void message_not_read(const Why& why, bool after_report, MessageRoom& room);
+
+// Shows, without a label, that the clipboard's digest was copied from a
+// console and is not compared.
+void message_console_copy(bool after_report, MessageRoom& room);
 
 // Why the second argument was not used.
 enum class Unused { wrong_length, other_algorithm, other_file, not_a_digest, no_entry };
@@ -55,3 +67,9 @@ void message_unused(Unused reason, bool after_report, MessageRoom& room);
 // Shows that the `count` arguments after the file were not used: one file
 // per run.
 void message_extra(int count, bool after_report, MessageRoom& room);
+
+// Says how `program` ("hash256") is used, in Japanese and English, for a
+// run started without a file: on Windows by dropping a file on it or its
+// shortcut, the Explorer menu install.cmd adds, or the command line;
+// elsewhere the command line. Ends with an empty line.
+void message_usage(const char* program, MessageRoom& room);

@@ -86,23 +86,6 @@ Stated algorithm_at(const char* text, std::size_t length, const char* bits, std:
     return Stated::none;
 }
 
-Stated algorithm_in(const char* text, std::size_t length, const char* bits)
-{
-    Stated found = Stated::none;
-    for (std::size_t at = 0; at < length; ++at) {
-        std::size_t used = 0;
-        const Stated which = algorithm_at(text + at, length - at, bits, used);
-        if (which == Stated::this_one) {
-            return which;
-        }
-        if (which == Stated::other) {
-            found = which;
-            at += used - 1;
-        }
-    }
-    return found;
-}
-
 bool same_name(const char* a, const char* b, std::size_t count, NameRule rule)
 {
     bool ascii = true;
@@ -114,4 +97,32 @@ bool same_name(const char* a, const char* b, std::size_t count, NameRule rule)
         ascii = static_cast<unsigned char>(a[i]) < 0x80;
     }
     return true;
+}
+
+bool copy_mark(const char* name, std::size_t length, std::size_t& start, std::size_t& end)
+{
+    std::size_t dot = length;
+    while (dot > 0 && name[dot - 1] != '.') {
+        --dot;
+    }
+    for (const std::size_t close : {length, dot > 0 ? dot - 1 : length}) {
+        if (close < 3 || name[close - 1] != ')') {
+            continue;
+        }
+        std::size_t open = close - 1;
+        while (open > 0 && is_digit(name[open - 1])) {
+            --open;
+        }
+        if (open == close - 1 || open < 2 || name[open - 1] != '(') {
+            continue;
+        }
+        --open;
+        if (name[open - 1] == ' ') {
+            --open;
+        }
+        start = open;
+        end = close;
+        return true;
+    }
+    return false;
 }

@@ -63,11 +63,18 @@ enum class Stated { none, this_one, other };
 // BLAKE2..., B2SUM.
 Stated algorithm_at(const char* text, std::size_t length, const char* bits, std::size_t& used);
 
-// The same over a whole name: this_one when some token in it names this
-// algorithm, other when only others are named, none when none is.
-Stated algorithm_in(const char* text, std::size_t length, const char* bits);
-
 // Compares a[0..count-1] with b[0..count-1]; under the Windows rule ASCII
 // letters match without case where neither follows a non-ASCII byte (a
 // double-byte character's second byte may look like a letter).
 bool same_name(const char* a, const char* b, std::size_t count, NameRule rule);
+
+// An ASCII letter or digit.
+inline bool is_alnum(char c)
+{
+    return is_digit(c) || (lower(c) >= 'a' && lower(c) <= 'z');
+}
+
+// Finds a browser's copy mark in name[0..length-1]: " (N)" or "(N)" at the
+// end or before the last extension ("a (1).iso", "SHA256SUMS(2)"). True
+// with its place in [start, end).
+bool copy_mark(const char* name, std::size_t length, std::size_t& start, std::size_t& end);

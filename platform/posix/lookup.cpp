@@ -70,6 +70,13 @@ std::size_t convert_name(const char* name, std::size_t length, bool to_locale, c
     return static_cast<std::size_t>(at - out);
 }
 
+// The last component of `path`: the file's own name.
+const char* own_name(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash != nullptr ? slash + 1 : path;
+}
+
 } // namespace
 
 bool platform_names_ignore_case()
@@ -79,8 +86,7 @@ bool platform_names_ignore_case()
 
 std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 {
-    const char* slash = std::strrchr(path, '/');
-    const char* own = slash != nullptr ? slash + 1 : path;
+    const char* own = own_name(path);
     const std::size_t length = std::strlen(own);
     if (length == 0 || length >= size) {
         return 0;
@@ -97,8 +103,7 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 
 std::size_t platform_legacy_name(const char* path, char* name, std::size_t size)
 {
-    const char* slash = std::strrchr(path, '/');
-    const char* own = slash != nullptr ? slash + 1 : path;
+    const char* own = own_name(path);
     const std::size_t length = std::strlen(own);
     if (length == 0 || length >= size) {
         return 0;
@@ -139,16 +144,16 @@ std::int64_t platform_list_time(const char* path, const char* name)
     char file[4096];
     struct stat info {
     };
-    if (!beside(path, name, file, sizeof file) || stat(file, &info) != 0
-        || !S_ISREG(info.st_mode)) {
+    if ((name != nullptr && !beside(path, name, file, sizeof file))
+        || stat(name != nullptr ? file : path, &info) != 0 || !S_ISREG(info.st_mode)) {
         return -1;
     }
-    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    return static_cast<std::int64_t>(info.st_mtim.tv_sec) * 10000000 + info.st_mtim.tv_nsec / 100;
 }
 
 int platform_read_list(const char* path, const char* name, std::uint64_t limit,
                        unsigned char* buffer, std::size_t size,
-                       void (*consume)(void* context, const unsigned char* bytes,
+                       bool (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
                        void* context)
 {
@@ -168,29 +173,32 @@ int platform_read_list(const char* path, const char* name, std::uint64_t limit,
     const int fd =
         open(name == nullptr ? path : file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        return -1;
+        return -2;
     }
     struct stat info {
     };
     int result = -1;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-        && static_cast<std::uint64_t>(info.st_size) <= limit) {
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
         std::uint64_t total = 0;
         for (;;) {
-            const ssize_t n = read(fd, buffer, size);
+            const std::uint64_t left = limit - total;
+            // At the limit, one byte more tells whether the file goes on.
+            const std::size_t want = left == 0     ? 1
+                                     : left < size ? static_cast<std::size_t>(left)
+                                                   : size;
+            const ssize_t n = read(fd, buffer, want);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
-            if (n <= 0) {
+            if (n <= 0 || left == 0) {
                 result = n == 0 ? 1 : 0;
                 break;
             }
-            if (total + static_cast<std::uint64_t>(n) > limit) {
-                result = 0; // grown past the limit: a list no more
+            total += static_cast<std::uint64_t>(n);
+            if (!consume(context, buffer, static_cast<std::size_t>(n))) {
+                result = 0;
                 break;
             }
-            total += static_cast<std::uint64_t>(n);
-            consume(context, buffer, static_cast<std::size_t>(n));
         }
     }
     close(fd);

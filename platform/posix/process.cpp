@@ -94,3 +94,8 @@ bool platform_stdout_is_terminal()
 {
     return isatty(STDOUT_FILENO) != 0;
 }
+
+bool platform_has_explorer()
+{
+    return false;
+}

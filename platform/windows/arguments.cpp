@@ -1,6 +1,7 @@
-// The arguments on Windows: wildcards expanded by the mingw start-up code,
-// the first match that is a file taken as the path, and the wide-character
-// form of the argument that names it.
+// The arguments on Windows, taken from the runtime's wide list: wildcards
+// expanded by the start-up code, the first match that is a file taken as
+// the path, each argument handed out in the code page with its wide form
+// kept beside it.
 #include "platform/windows/arguments.h"
 #include "platform/process.h"
 
@@ -27,9 +28,15 @@ int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env, int expand_wildca
 namespace
 {
 
-// The argument that names the file: 1 unless a wildcard in the first
-// argument matched a folder before a file (platform_arguments).
-int path_index = 1;
+// The arguments platform_arguments gave, in the code page (the buffers
+// below, or the runtime's list where there is no wide one), and the
+// runtime's wide forms of the same arguments.
+const char* given[2] = {nullptr, nullptr};
+const wchar_t* given_wide[2] = {nullptr, nullptr};
+
+// The code page's form of two wide arguments: a character it lacks is '?'.
+// Up to four bytes a wide character, as the UTF-8 code page takes.
+char ansi[2][4 * longest_path];
 
 // The runtime's wide argument list (wildcards expanded as in the ANSI
 // list), or nullptr.
@@ -111,43 +118,55 @@ int first_argument_names()
 
 } // namespace
 
-// The wide form of the argument that names the file, or nullptr.
-const wchar_t* wide_argument()
+const wchar_t* argument_wide(const char* path)
 {
-    int count = 0;
-    wchar_t** argv = wide_arguments(count);
-    return argv != nullptr && path_index < count ? argv[path_index] : nullptr;
-}
-
-// True when `path` is the argument that names the file.
-bool is_argument(const char* path)
-{
-    return path_index < __argc && __argv != nullptr && std::strcmp(path, __argv[path_index]) == 0;
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (path != nullptr && path == given[i]) {
+            return given_wide[i];
+        }
+    }
+    return nullptr;
 }
 
 void platform_arguments(int argc, char* argv[], const char*& path, const char*& expected,
                         int& unused)
 {
-    path = argc > 1 ? argv[1] : nullptr;
-    expected = argc > 2 ? argv[2] : nullptr;
-    unused = argc > 3 ? argc - 3 : 0;
-    // A wildcard in the first argument became every name it matched,
-    // folders too: the first that is a file is hashed, and the second
-    // argument is the one after the matches.
-    const int matches = first_argument_names();
     int count = 0;
     wchar_t** wide = wide_arguments(count);
-    if (matches < 2 || matches >= argc || wide == nullptr || count != argc) {
+    if (wide == nullptr) {
+        path = argc > 1 ? argv[1] : nullptr;
+        expected = argc > 2 ? argv[2] : nullptr;
+        unused = argc > 3 ? argc - 3 : 0;
         return;
     }
-    for (int i = 1; i <= matches; ++i) {
+    // The wide list, not the code page's: there a character the code page
+    // lacks is '?', which the runtime expanded as a wildcard. A wildcard in
+    // the first argument became every name it matched, folders too: the
+    // first that is a file is hashed, and the second argument is the one
+    // after the matches.
+    int matches = first_argument_names();
+    matches = matches >= 1 && matches < count ? matches : 1;
+    int path_index = 1;
+    for (int i = 1; matches > 1 && i <= matches; ++i) {
         const DWORD attributes = GetFileAttributesW(wide[i]);
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             path_index = i;
-            path = argv[i];
             break;
         }
     }
-    expected = argc > matches + 1 ? argv[matches + 1] : nullptr;
-    unused = argc > matches + 2 ? argc - matches - 2 : 0;
+    const int indices[2] = {path_index, matches + 1};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const int at = indices[i];
+        given_wide[i] = at < count ? wide[at] : nullptr;
+        given[i] = given_wide[i] != nullptr
+                           && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, given_wide[i], -1,
+                                                  ansi[i], sizeof ansi[i], nullptr, nullptr)
+                                  != 0
+                       ? ansi[i]
+                       : nullptr;
+        given_wide[i] = given[i] != nullptr ? given_wide[i] : nullptr;
+    }
+    path = given[0];
+    expected = given[1];
+    unused = count > matches + 2 ? count - matches - 2 : 0;
 }

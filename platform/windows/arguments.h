@@ -8,9 +8,7 @@
 // Room for the longest path Windows has, in its extended form.
 constexpr std::size_t longest_path = 32768;
 
-// The wide form of the argument that names the file (the one
-// platform_arguments picked), or nullptr.
-const wchar_t* wide_argument();
-
-// True when `path` is the argument that names the file.
-bool is_argument(const char* path);
+// The wide form of `path` where it is one of the two arguments that
+// platform_arguments gave (the file's, the one after it: the very
+// pointers it gave), or nullptr.
+const wchar_t* argument_wide(const char* path);

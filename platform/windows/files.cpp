@@ -51,7 +51,7 @@ std::FILE* open_long(const wchar_t* path)
 std::FILE* platform_open_file(const char* path)
 {
     // Any other path, and an argument the code page spells, open as given.
-    const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
+    const wchar_t* wide = argument_wide(path);
     std::FILE* file = nullptr;
     if (wide != nullptr && ansi_cannot_spell(wide)) {
         file = _wfopen(wide, L"rbS");

@@ -1,7 +1,7 @@
 // The verdict's lookup on Windows: names in UTF-8 and in the ANSI code
 // page from the wide argument, the folder's entries, the lists through the
-// same path forms as the file, and the clipboard's text through user32,
-// loaded only then.
+// same path forms as the file, and the clipboard's text and owner's class
+// through user32, loaded only then.
 #include "platform/lookup.h"
 #include "platform/windows/arguments.h"
 #include "platform/windows/long_path.h"
@@ -17,19 +17,18 @@
 namespace
 {
 
-// `path` as wide characters into wide[0..size-1]: the argument's own wide
-// form where `path` is the argument, else converted from the ANSI code page.
-bool wide_path(const char* path, wchar_t* wide, std::size_t size)
+// `path` in wide characters: the argument's own wide form where `path` is
+// one the program was given, else converted from the ANSI code page into a
+// buffer that the next call reuses. nullptr when it cannot be converted.
+const wchar_t* wide_path(const char* path)
 {
-    const wchar_t* argument = is_argument(path) ? wide_argument() : nullptr;
+    const wchar_t* argument = argument_wide(path);
     if (argument != nullptr) {
-        if (std::wcslen(argument) >= size) {
-            return false;
-        }
-        std::wcscpy(wide, argument);
-        return true;
+        return argument;
     }
-    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, static_cast<int>(size)) != 0;
+    static wchar_t converted[longest_path];
+    return MultiByteToWideChar(CP_ACP, 0, path, -1, converted, longest_path) != 0 ? converted
+                                                                                  : nullptr;
 }
 
 // Where the last component of a wide path starts.
@@ -43,6 +42,11 @@ const wchar_t* last_component(const wchar_t* path)
     }
     return start;
 }
+
+// The classes of the windows that show a console: the console host's,
+// Windows Terminal's, a pseudo-console's, mintty's.
+constexpr const wchar_t* console_classes[] = {
+    L"ConsoleWindowClass", L"CASCADIA_HOSTING_WINDOW_CLASS", L"PseudoConsoleWindow", L"mintty"};
 
 // A function of user32, which is loaded only when the clipboard is read, so
 // that the programs import nothing but KERNEL32 and msvcrt.
@@ -58,13 +62,10 @@ template <typename Function> Function user32_function(HMODULE user32, const char
 // longer than MAX_PATH, as the file itself opens.
 bool list_path(const char* path, const char* name, wchar_t* out, std::size_t size)
 {
-    static wchar_t wide[longest_path];
     static wchar_t full[longest_path];
     static wchar_t wide_name[1024];
-    if (!wide_path(path, wide, longest_path)) {
-        return false;
-    }
-    const DWORD length = GetFullPathNameW(wide, longest_path, full, nullptr);
+    const wchar_t* wide = wide_path(path);
+    const DWORD length = wide != nullptr ? GetFullPathNameW(wide, longest_path, full, nullptr) : 0;
     if (length == 0 || length >= longest_path
         || (name != nullptr
             && MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, name, -1, wide_name,
@@ -84,8 +85,8 @@ bool platform_names_ignore_case()
 
 std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 {
-    wchar_t wide[1024];
-    if (!wide_path(path, wide, std::size(wide))) {
+    const wchar_t* wide = wide_path(path);
+    if (wide == nullptr) {
         return 0;
     }
     const int length = WideCharToMultiByte(CP_UTF8, 0, last_component(wide), -1, name,
@@ -95,8 +96,8 @@ std::size_t platform_file_name(const char* path, char* name, std::size_t size)
 
 std::size_t platform_legacy_name(const char* path, char* name, std::size_t size)
 {
-    wchar_t wide[1024];
-    if (!wide_path(path, wide, std::size(wide))) {
+    const wchar_t* wide = wide_path(path);
+    if (wide == nullptr) {
         return 0;
     }
     BOOL lossy = FALSE;
@@ -146,7 +147,7 @@ std::int64_t platform_list_time(const char* path, const char* name)
 
 int platform_read_list(const char* path, const char* name, std::uint64_t limit,
                        unsigned char* buffer, std::size_t size,
-                       void (*consume)(void* context, const unsigned char* bytes,
+                       bool (*consume)(void* context, const unsigned char* bytes,
                                        std::size_t count),
                        void* context)
 {
@@ -166,29 +167,31 @@ int platform_read_list(const char* path, const char* name, std::uint64_t limit,
         CreateFileW(file_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return -1;
+        return -2;
     }
     int result = -1;
-    LARGE_INTEGER file_size{};
-    if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &file_size) != 0
-        && static_cast<std::uint64_t>(file_size.QuadPart) <= limit) {
+    if (GetFileType(file) == FILE_TYPE_DISK) {
         std::uint64_t total = 0;
         for (;;) {
+            const std::uint64_t left = limit - total;
+            // At the limit, one byte more tells whether the file goes on.
+            const DWORD want = left == 0     ? 1
+                               : left < size ? static_cast<DWORD>(left)
+                                             : static_cast<DWORD>(size);
             DWORD n = 0;
-            if (ReadFile(file, buffer, static_cast<DWORD>(size), &n, nullptr) == 0) {
+            if (ReadFile(file, buffer, want, &n, nullptr) == 0) {
                 result = 0;
                 break;
             }
-            if (n == 0) {
-                result = 1;
-                break;
-            }
-            if (total + n > limit) {
-                result = 0; // grown past the limit: a list no more
+            if (n == 0 || left == 0) {
+                result = n == 0 ? 1 : 0;
                 break;
             }
             total += n;
-            consume(context, buffer, n);
+            if (!consume(context, buffer, n)) {
+                result = 0;
+                break;
+            }
         }
     }
     CloseHandle(file);
@@ -231,5 +234,21 @@ std::size_t platform_clipboard_text(char* text, std::size_t size)
 
 bool platform_clipboard_from_console()
 {
-    return false;
+    HMODULE user32 = LoadLibraryW(L"user32.dll");
+    if (user32 == nullptr) {
+        return false;
+    }
+    const auto owner_of = user32_function<HWND(WINAPI*)()>(user32, "GetClipboardOwner");
+    const auto class_of = user32_function<int(WINAPI*)(HWND, LPWSTR, int)>(user32, "GetClassNameW");
+    HWND owner = owner_of != nullptr ? owner_of() : nullptr;
+    wchar_t name[64];
+    bool console = false;
+    if (owner != nullptr && class_of != nullptr
+        && class_of(owner, name, static_cast<int>(std::size(name))) > 0) {
+        for (const wchar_t* known : console_classes) {
+            console = console || _wcsicmp(name, known) == 0;
+        }
+    }
+    FreeLibrary(user32);
+    return console;
 }

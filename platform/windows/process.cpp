@@ -46,19 +46,13 @@ void platform_start()
 void platform_write_path(const char* path)
 {
     // On a console, the name as Explorer shows it, whatever the code page.
-    const wchar_t* wide = is_argument(path) ? wide_argument() : nullptr;
+    const wchar_t* wide = argument_wide(path);
     if (wide != nullptr && write_console(wide)) {
         return;
     }
-    // Elsewhere the code page's bytes, with '?' for a character it lacks,
-    // never a look-alike letter that would name another file.
-    static char ansi[2 * longest_path];
-    if (wide != nullptr
-        && WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, ansi, sizeof ansi, nullptr,
-                               nullptr)
-               != 0) {
-        path = ansi;
-    }
+    // Elsewhere the code page's bytes, in which platform_arguments made a
+    // character the code page lacks '?', never a look-alike letter that
+    // would name another file.
     std::fputs(path, stdout);
 }
 
@@ -90,4 +84,9 @@ bool platform_stdout_is_terminal()
 {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+bool platform_has_explorer()
+{
+    return true;
 }

@@ -126,7 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
                                 "\x93\xFA.iso",
                                 6,
                                 (stale & 2) != 0 ? NameRule::windows : NameRule::exact};
-    const ListName list{(stale & 1) != 0 ? ListKind::own : ListKind::list, (stale & 4) != 0};
+    const ListName list{(stale & 1) != 0 ? ListKind::own : ListKind::list, (stale & 4) != 0, false,
+                        (stale & 16) != 0};
     checksum_scan_start(scan, target, list);
     checksum_scan_feed(scan, data, length / 2);
     checksum_scan_feed(scan, data + length / 2, length - length / 2);
@@ -137,8 +138,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
                "checksum");
     }
     char expected[algorithm_max_digits + 1];
-    if (checksum_argument(reinterpret_cast<const char*>(data), length, target, scan, expected)
-        == Argument::digest) {
+    const Argument argument =
+        checksum_argument(reinterpret_cast<const char*>(data), length, target, scan, expected);
+    if (argument == Argument::digest || argument == Argument::labelled) {
         expect(std::strlen(expected) == 64 && std::strspn(expected, "0123456789abcdef") == 64,
                "argument");
     }

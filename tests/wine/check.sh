@@ -37,11 +37,16 @@ build() { # preset
 build win32
 build win64
 builds=$source_dir/build
-x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/version_info.cpp" -o "$work/version_info.exe" \
-  -lversion || exit 1
+x86_64-w64-mingw32-g++ -O2 -static -municode "$source_dir/tests/wine/version_info.cpp" \
+  -o "$work/version_info.exe" -lversion || exit 1
 x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/set_clipboard.cpp" -o "$work/set_clipboard.exe" || exit 1
 x86_64-w64-mingw32-g++ -O2 -static -municode "$source_dir/tests/wine/shell_verb.cpp" -o "$work/shell_verb.exe" \
   || exit 1
+x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/clipboard_owner.cpp" -o "$work/clipboard_owner.exe" ||
+  exit 1
+x86_64-w64-mingw32-g++ -std=c++17 -O2 -static -I"$source_dir" "$source_dir/tests/wine/clipboard_console.cpp" \
+  "$source_dir/platform/windows/lookup.cpp" "$source_dir/platform/windows/arguments.cpp" \
+  -o "$work/clipboard_console.exe" || exit 1
 
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 # Let Wine finish setting up its prefix, then keep one wineserver running
@@ -53,11 +58,19 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null' EXIT
 
 # Each zip holds the three programs of its word size, importing only
-# KERNEL32 and msvcrt, each with its version information; the users' README
-# (UTF-8 with a byte order mark) and the licence, with CR LF line ends; and
-# the menu scripts, ASCII with CR LF. The developers' README stays out.
+# KERNEL32 and msvcrt, each with its version information in English and
+# Japanese, its icon in every size from 16 to 256 pixels, and a manifest
+# that asks for the caller's rights, names Windows Vista to 11 and changes
+# no code page; the users' README (UTF-8 with a byte order mark), whose
+# first lines give the three ways to use a program, and the licence, with
+# CR LF line ends; and the menu scripts, ASCII with CR LF. The developers'
+# README stays out.
 declare -A formats=([win32]=pei-i386 [win64]=pei-x86-64)
 declare -A digests=([hash512]=SHA-512 [hash384]=SHA-384 [hash256]=SHA-256)
+declare -A digests_ja=([hash512]="ファイルの SHA-512 ダイジェスト" [hash384]="ファイルの SHA-384 ダイジェストと所要時間"
+                       [hash256]="ファイルの SHA-256 ダイジェスト")
+supported_os="e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a
+4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"
 version=$(sed -nE 's/^project\(sha2hash VERSION ([0-9.]+).*/\1/p' "$source_dir/CMakeLists.txt")
 for build in win32 win64; do
   unpacked="$work/$build/unpacked"
@@ -71,6 +84,10 @@ for build in win32 win64; do
   done
   ! LC_ALL=C grep -q $'[^ -~\r]' "$top/install.cmd" "$top/uninstall.cmd" && pass || fail "$build zip: scripts not ASCII"
   grep -q "MIT License" "$top/LICENSE.txt" && pass || fail "$build zip: no licence"
+  first=$(head -n 12 "$top/README.txt")
+  for way in ドロップ "Drop a file" install.cmd 右クリック right-click コマンドプロンプト "command prompt"; do
+    [[ "$first" == *"$way"* ]] && pass || fail "$build zip: README.txt does not begin with '$way'"
+  done
   for program in hash512 hash384 hash256; do
     exe="$top/bin/$program.exe"
     imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print $3}' | sort | tr '\n' ' ')
@@ -83,8 +100,21 @@ FileVersion=$version
 ProductVersion=$version
 OriginalFilename=$program.exe
 LegalCopyright=Copyright (c) 2026 the sha2hash authors. MIT License.
+ja.ProductName=sha2hash
+ja.FileDescription=${digests_ja[$program]}
+ja.FileVersion=$version
+ja.ProductVersion=$version
+ja.OriginalFilename=$program.exe
+ja.LegalCopyright=Copyright (c) 2026 the sha2hash authors. MIT ライセンス
+Translation=0409:1200 0411:1200
 Fixed=$version.0"
     [[ "$info" == "$expected" ]] && pass || fail "$build $program.exe version information: $info"
+    info=$("$wine64" "$work/version_info.exe" "$exe" icon </dev/null 2>/dev/null | tr -d '\r')
+    [[ "$info" == "Icon=16 24 32 48 64 128 256" ]] && pass || fail "$build $program.exe icon: $info"
+    info=$("$wine64" "$work/version_info.exe" "$exe" manifest </dev/null 2>/dev/null | tr -d '\r')
+    [[ "$info" == *'<requestedExecutionLevel level="asInvoker"'* && "$info" != *activeCodePage* &&
+       $(grep -o 'supportedOS Id="{[^}]*}"' <<<"$info" | cut -d'{' -f2 | tr -d '}"' | tr '\n' ' ') == \
+       "$(echo $supported_os) " ]] && pass || fail "$build $program.exe manifest: $info"
   done
 done
 
@@ -165,6 +195,32 @@ check_programs() { # folder wine
   (cd glob2 && run hash256 '*'
    [[ $status == 0 && "$out" == "$(hex b.bin)$crlf$crlf$(hex "$(sha256sum b.bin | cut -d' ' -f1)")"* ]]) &&
     pass || fail "wildcard with a folder first: $out"
+
+  # Started bare on a console: after the message and its empty line, how
+  # the program is used, then the prompt. Standard output is the same bytes
+  # as in a redirected run, which says nothing of it.
+  for program in hash512 hash384 hash256; do
+    run "$program"
+    local bare=$out
+    [[ ! -s "$work/err" ]] && pass || fail "$program bare, redirected: $(head -c 300 "$work/err")"
+    console=$(script -qec "$wine $exe_dir/$program.exe </dev/null" /dev/null 2>&1 |
+      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r' | tr '\n' ' ')
+    [[ "$console" == "ファイルエラーが発生しました  使い方: ファイルを $program.exe かその"*"Usage: drop a file onto $program.exe or its shortcut, use the Explorer menu that install.cmd adds, or type $program FILE [DIGEST]  Press any key"* ]] &&
+      pass || fail "$program bare on a console: $console"
+    console=$(script -qec "$wine $exe_dir/$program.exe </dev/null >$work/out" /dev/null 2>&1 |
+      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r' | tr '\n' ' ')
+    out=$(od -An -v -tx1 "$work/out" | tr -d ' \n')
+    [[ "$console" == "使い方: "*"$program FILE [DIGEST]"* && "$out" == "$bare" ]] &&
+      pass || fail "$program bare, standard output redirected: $console / $out"
+    console=$(script -qec "$wine $exe_dir/$program.exe </dev/null 2>$work/err" /dev/null 2>&1 |
+      sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r' | tr '\n' ' ')
+    [[ "$console" == "ファイルエラーが発生しました  Press any key"* && ! -s "$work/err" ]] &&
+      pass || fail "$program bare, standard error redirected: $console"
+  done
+  # With an argument, nothing of it.
+  console=$(script -qec "$wine $exe_dir/hash256.exe missing.bin </dev/null" /dev/null 2>&1 |
+    sed 's/\x1b\[[?0-9;]*[a-zA-Z]//g' | tr -d '\r' | tr '\n' ' ')
+  [[ "$console" == "ファイルエラーが発生しました  Press any key"* ]] && pass || fail "missing file on a console: $console"
 
   # A first wildcard that matches nothing stays as written, whatever a later
   # one matches: the message and status 1.
@@ -293,6 +349,16 @@ check_programs() { # folder wine
   local wine_env=()
   printf '%s  other.bin\r\n%s *file.bin\r\n' "$sum" "$sum" >SHA256SUMS
   on_console "一致 [match]: SHA256SUMS"
+  # The label alone is a block of colour, black on green here, and the
+  # console's own attributes come back after it, for the rest of the run.
+  colours() { # arguments: the colour sequences of a run of hash256 on file.bin, in order
+    script -qec "$wine $exe_dir/hash256.exe file.bin $* </dev/null >/dev/null" /dev/null 2>&1 |
+      sed 's/\x1b\[?25[lh]//g' >"$work/console"
+    sequences=$(grep -ao $'\e\\[[0-9;]*m' "$work/console" | tr -d $'\e' | tr '\n' ' ')
+  }
+  colours
+  [[ "$sequences" == "[30m [102m [m " ]] && grep -q $'\e\\[30m\e\\[102m一致 \\[match\\]\e\\[m: SHA256SUMS' "$work/console" &&
+    pass || fail "match's block: $sequences $(cat -v "$work/console")"
   # Colour, unless NO_COLOR is set.
   for no_color in "" 1; do
     console=$(NO_COLOR=$no_color script -qec "$wine $exe_dir/hash256.exe file.bin </dev/null >/dev/null" /dev/null 2>&1)
@@ -302,6 +368,9 @@ check_programs() { # folder wine
   printf '%s *FILE.BIN\n' "${sum/?/0}" >SHA256SUMS
   [[ ${sum:0:1} == 0 ]] && printf '%s *FILE.BIN\n' "${sum/?/1}" >SHA256SUMS
   on_console "不一致 [MISMATCH]: SHA256SUMS"
+  colours
+  [[ "$sequences" == "[97m [41m [m " ]] && grep -q $'\e\\[97m\e\\[41m不一致 \\[MISMATCH\\]\e\\[m: SHA256SUMS' "$work/console" &&
+    pass || fail "mismatch's block: $sequences $(cat -v "$work/console")"
   # Files dropped together: the first one's report, one line for the others.
   head -c 10 ../random >other.bin && cp other.bin third.bin
   on_console "2 個の引数は使いませんでした" other.bin third.bin
@@ -328,8 +397,12 @@ check_programs() { # folder wine
   # yellow, since nobody tied it to this file.
   "$wine64" "$work/set_clipboard.exe" " ${sum^^}"$'\r\n' && on_console "一致 [match]: クリップボード" ||
     fail "the clipboard could not be set"
-  "$wine64" "$work/set_clipboard.exe" "${sum/?/0}" && [[ ${sum:0:1} != 0 ]] &&
+  if "$wine64" "$work/set_clipboard.exe" "${sum/?/0}" && [[ ${sum:0:1} != 0 ]]; then
     on_console "違います [differs]: クリップボード"
+    colours
+    [[ "$sequences" == "[30m [103m [m " ]] && grep -q $'\e\\[30m\e\\[103m違います \\[differs\\]\e\\[m: ' "$work/console" &&
+      pass || fail "differs' block: $sequences $(cat -v "$work/console")"
+  fi
   local sum512
   sum512=$(sha512sum file.bin | cut -d' ' -f1)
   run hash512 file.bin
@@ -365,6 +438,87 @@ check_programs() { # folder wine
     check_report hash256 big "$(sha256sum big | cut -d' ' -f1)"
   [[ ! -s "$work/err" ]] && pass || fail "standard error of a long run: $(head -c 300 "$work/err")"
   rm -f big
+}
+
+# The verdict where Windows differs, on a console after check_programs:
+# the clipboard's owner window tells a copy from a console (no evidence)
+# from a copy elsewhere (and the programs' own test of it agrees); a list given as the second argument opens by its
+# wide name; files dropped together, with names the code page lacks, are
+# counted as given; a path of over 1,024 characters gets its verdict.
+check_windows_verdict() {
+  local folder="$data/windows verdict"
+  rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || return
+  head -c 5000 "$data/random" >file.bin
+  local sum wrong plain
+  sum=$(sha256sum file.bin | cut -d' ' -f1)
+  wrong=${sum/?/0}
+  [[ ${sum:0:1} == 0 ]] && wrong=${sum/?/1}
+  wine_env=()
+  plain=$(run hash256 file.bin && echo "$out")
+
+  # A copy from a window of each console's class, then from an ordinary
+  # window, each kept by its owner until the clipboard is emptied.
+  local class owner told tries
+  for class in ConsoleWindowClass CASCADIA_HOSTING_WINDOW_CLASS PseudoConsoleWindow mintty OrdinaryWindow; do
+    "$wine64" "$work/clipboard_owner.exe" "$class" "$sum" </dev/null >"$work/owner" 2>&1 &
+    owner=$!
+    for ((tries = 0; tries < 600; tries++)); do
+      grep -qs ready "$work/owner" && break
+      kill -0 "$owner" 2>/dev/null || break
+      sleep 0.1
+    done
+    told=$("$wine64" "$work/clipboard_console.exe" </dev/null | tr -d '\r')
+    expect_out=$plain on_console ""
+    if [[ $class == OrdinaryWindow ]]; then
+      [[ $told == 0 ]] && pass || fail "a copy from an ordinary window told as from a console"
+      [[ "$console" == *"一致 [match]: クリップボード"* ]] && pass || fail "a copy from an ordinary window: $console"
+    else
+      [[ $told == 1 ]] && pass || fail "a copy from a $class window not told as from a console"
+      [[ "$console" != *"[match]"* && "$console" != *"違います"* ]] && pass ||
+        fail "a copy from a $class window: $console"
+    fi
+    "$wine64" "$work/set_clipboard.exe" "-"
+    wait "$owner" || fail "the $class window did not keep the clipboard until it was emptied"
+  done
+  told=$("$wine64" "$work/clipboard_console.exe" </dev/null | tr -d '\r')
+  [[ $told == 0 ]] && pass || fail "a clipboard without an owner window told from a console"
+
+  # A list named as the second argument, by a name the code page lacks:
+  # under 932 "SHA256SUMS-u.txt", the best-fit twin, must not stand in for
+  # "SHA256SUMS-ü.txt"; under 1252 a Japanese name must open.
+  printf '%s *file.bin\n' "$sum" >SHA256SUMS-ü.txt
+  printf '%s *file.bin\n' "$wrong" >SHA256SUMS-u.txt
+  wine_env=(LOCPATH="$locales" LC_ALL=ja_JP.UTF-8)
+  expect_out=$(run hash256 file.bin && echo "$out") on_console "一致 [match]: SHA256SUMS-ü.txt" SHA256SUMS-ü.txt
+  rm SHA256SUMS-ü.txt SHA256SUMS-u.txt
+  printf '%s *file.bin\n' "$sum" >チェックサム.txt
+  wine_env=(LOCPATH="$locales" LC_ALL=en_US.UTF-8)
+  expect_out=$(run hash256 file.bin && echo "$out") on_console "一致 [match]: チェックサム.txt" チェックサム.txt
+  rm チェックサム.txt
+
+  # Three files dropped together whose names 1252 lacks ('?' in the code
+  # page, which the start-up code would expand as a wildcard), beside files
+  # such a wildcard matches: the first is hashed, two are not used.
+  head -c 1000 "$data/random" >Ω.bin && cp file.bin Ж.bin && cp file.bin Ю.bin
+  printf 'a' >a.bin && printf 'b' >b.bin
+  verdict_file=Ω.bin expect_out=$(run hash256 Ω.bin && echo "$out") on_console "" Ж.bin Ю.bin
+  [[ "$console" =~ (^|[^0-9])2\ 個の引数は使いませんでした && "$console" != *"ダイジェストではありません"* ]] &&
+    pass || fail "files dropped together: $console"
+  wine_env=()
+
+  # A path of over 1,024 characters: the list beside the file, and a list
+  # there given as the second argument.
+  local deep=deep part
+  part=$(printf 'p%.0s' {1..220})
+  for tries in 1 2 3 4 5; do deep=$deep/$part$tries; done
+  mkdir -p "$deep" && cp file.bin "$deep/file.bin" || return
+  printf '%s  file.bin\n' "$sum" >"$deep/SHA256SUMS"
+  local windows_deep=${deep//\//\\}
+  verdict_file="$windows_deep\\file.bin" expect_out=$(run hash256 "$windows_deep\\file.bin" && echo "$out") \
+    on_console "一致 [match]: SHA256SUMS"
+  mv "$deep/SHA256SUMS" "$deep/list.txt"
+  expect_out=$plain on_console "一致 [match]: list.txt" "'$windows_deep\\list.txt'"
+  cd "$data" || return
 }
 
 # The right-click menu of a zip unpacked where its path has a space, "&"
@@ -422,12 +576,14 @@ check_menu() { # build run|text
 mkdir -p "$data" && cd "$data" && head -c 20000 /dev/urandom >random || exit 1
 check_menu win64 run
 check_programs "$builds/win64" "$wine64"
+check_windows_verdict
 # The 32-bit programs run where Wine can run them: a kernel without 32-bit
 # support cannot start the 32-bit Wine loader. Everything else of the
 # 32-bit zip is checked on every machine.
 wine "$builds/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
 if [[ $? == 1 && -s "$work/probe" ]]; then
   check_programs "$builds/win32" wine
+  check_windows_verdict
   check_menu win32 run
 else
   echo "note: this kernel cannot run 32-bit Wine; the 32-bit programs were checked without running them"
