@@ -17,6 +17,23 @@ struct MessageRoom {
     char laid_sjis[4096];
 };
 
+// A text of a line in Shift-JIS (as stored: "\x83\x43" rather than "\x83C",
+// so that no escape swallows the next letter) and in UTF-8; '\x01' is a
+// space that does not break.
+struct MessageText {
+    const char* sjis;
+    const char* utf8;
+};
+
+// A line of another part's own, composed as these are: started empty in
+// `room`, then texts added (`label`: the text is the line's label), and
+// pieces from outside (control characters shown as '?'); then laid out for
+// the console and shown in `tone`.
+void message_start(MessageRoom& room);
+void message_add(MessageRoom& room, const MessageText& text, bool label);
+void message_add_plain(MessageRoom& room, const char* piece);
+void message_show(MessageRoom& room, Tone tone, bool after_report);
+
 // Where the expected digests came from.
 enum class Source { argument, lists, clipboard };
 

@@ -11,6 +11,7 @@
 #include "platform/lookup.h"
 #include "platform/process.h"
 #include "platform/terminal.h"
+#include "signature.h"
 
 namespace
 {
@@ -318,6 +319,9 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
             message_tally(room.tally, from_lists ? Source::lists : Source::clipboard,
                           lists[tally.match_list].name, nullptr, Why{Doubt::none, 0}, after_report,
                           room.message);
+            if (from_lists) {
+                signature_show(path, lists[tally.match_list], target, room, after_report);
+            }
             if (given != Given::nothing) {
                 message_argument_differs(after_report, room.message);
             }
@@ -329,6 +333,7 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
             // argument's own difference follows (perhaps another algorithm).
             message_tally(tally, Source::lists, nullptr, lists[tally.expected_list].name,
                           doubt_of(tally, lookup), after_report, room.message);
+            signature_show(path, lists[tally.expected_list], target, room, after_report);
             if (given == Given::digest) {
                 message_argument_differs(after_report, room.message);
             }
