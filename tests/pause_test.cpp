@@ -132,15 +132,9 @@ TEST(Pause, ContinuedAsTheTerminalIsPutBack)
     const TempDir dir;
     const std::string path = dir.write("data", random_bytes(10, 14));
     // A preloaded tcsetattr raises SIGCONT right after each return to line
-    // mode; a sanitizer's runtime then does not come first, which it allows.
-    const char* sanitizer = std::getenv("ASAN_OPTIONS");
-    const std::string saved = sanitizer != nullptr ? sanitizer : "";
-    setenv("ASAN_OPTIONS", (saved + ":verify_asan_link_order=0").c_str(), 1);
-    setenv("LD_PRELOAD", CONTINUE_AT_RESTORE_PATH, 1);
+    // mode.
     int master = -1;
-    const pid_t pid = start_on_terminal(path, Launch::plain, master);
-    unsetenv("LD_PRELOAD");
-    setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    const pid_t pid = start_on_terminal_preloaded(path, CONTINUE_AT_RESTORE_PATH, master);
     ASSERT_GE(pid, 0);
     std::string seen;
     ASSERT_TRUE(wait_for_prompt(master, seen)) << seen;

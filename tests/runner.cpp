@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -306,6 +307,33 @@ pid_t start_on_terminal(const std::string& path, Launch launch, int& master)
     tcsetattr(STDIN_FILENO, TCSANOW, &now);
     char rest[64];
     _exit(read(STDIN_FILENO, rest, sizeof rest) > 0 ? 99 : decode(status));
+}
+
+pid_t start_on_terminal_preloaded(const std::string& path, const char* library, int& master)
+{
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    const std::string saved = sanitizer != nullptr ? sanitizer : "";
+    setenv("ASAN_OPTIONS", (saved + ":verify_asan_link_order=0").c_str(), 1);
+    setenv("LD_PRELOAD", library, 1);
+    const pid_t pid = start_on_terminal(path, Launch::plain, master);
+    unsetenv("LD_PRELOAD");
+    setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    return pid;
+}
+
+std::string unwrapped(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool joined = text[i] == '\n' && i > 0 && i + 1 < text.size()
+                            && static_cast<unsigned char>(text[i - 1]) >= 0x80
+                            && static_cast<unsigned char>(text[i + 1]) >= 0x80;
+        if (!joined) {
+            out += text[i] == '\n' ? ' ' : text[i];
+        }
+    }
+    return out;
 }
 
 bool wait_for_prompt(int master, std::string& seen)

@@ -112,6 +112,16 @@ enum class Launch { plain, nonblocking_input, count_leftover, job };
 // standard streams; `master` is the other side.
 pid_t start_on_terminal(const std::string& path, Launch launch, int& master);
 
+// Starts hash512 as start_on_terminal does (Launch::plain), with the shared
+// library `library` preloaded into it; a sanitizer's runtime then does not
+// come first, which it is told to allow.
+pid_t start_on_terminal_preloaded(const std::string& path, const char* library, int& master);
+
+// Standard error of a terminal run as one line: the terminal's CR LF and
+// the layout's line breaks become spaces, or nothing between two Japanese
+// characters.
+std::string unwrapped(std::string text);
+
 // Reads the terminal's output into `seen` until the prompt has shown.
 bool wait_for_prompt(int master, std::string& seen);
 

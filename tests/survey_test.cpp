@@ -130,23 +130,6 @@ std::vector<unsigned char> encoded(const std::string& text, bool utf16)
     return out;
 }
 
-// The terminal's text as one line: line ends and the layout's breaks
-// become spaces, or nothing between two Japanese characters.
-std::string unwrapped(std::string text)
-{
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool joined = text[i] == '\n' && i > 0 && i + 1 < text.size()
-                            && static_cast<unsigned char>(text[i - 1]) >= 0x80
-                            && static_cast<unsigned char>(text[i + 1]) >= 0x80;
-        if (!joined) {
-            out += text[i] == '\n' ? ' ' : text[i];
-        }
-    }
-    return out;
-}
-
 // The verdict's colour: red over green over yellow.
 unsigned colour_of(const std::string& err)
 {

@@ -192,24 +192,6 @@ TEST(Verdict, OnlyTheLabelIsABlockOfColour)
 namespace
 {
 
-// Standard error of a terminal run as one line: the terminal's CR LF and
-// the layout's line breaks become spaces, or nothing between two Japanese
-// characters.
-std::string unwrapped(std::string text)
-{
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool joined = text[i] == '\n' && i > 0 && i + 1 < text.size()
-                            && static_cast<unsigned char>(text[i - 1]) >= 0x80
-                            && static_cast<unsigned char>(text[i + 1]) >= 0x80;
-        if (!joined) {
-            out += text[i] == '\n' ? ' ' : text[i];
-        }
-    }
-    return out;
-}
-
 std::vector<unsigned char> bytes_of(const std::string& text)
 {
     return {text.begin(), text.end()};
@@ -433,14 +415,8 @@ TEST(Verdict, DigestShownBeforeTheLookup)
     const auto bytes = random_bytes(1000, 70);
     const std::string path = dir.write("data.bin", bytes);
     dir.write("SHA512SUMS", std::vector<unsigned char>{'x', '\n'});
-    const char* sanitizer = std::getenv("ASAN_OPTIONS");
-    const std::string saved = sanitizer != nullptr ? sanitizer : "";
-    setenv("ASAN_OPTIONS", (saved + ":verify_asan_link_order=0").c_str(), 1);
-    setenv("LD_PRELOAD", STOP_AT_LOOKUP_PATH, 1);
     int master = -1;
-    const pid_t pid = start_on_terminal(path, Launch::plain, master);
-    unsetenv("LD_PRELOAD");
-    setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    const pid_t pid = start_on_terminal_preloaded(path, STOP_AT_LOOKUP_PATH, master);
     ASSERT_GE(pid, 0);
     ASSERT_TRUE(eventually([pid] { return state_of(pid) == 'T'; })) << "no lookup";
     std::string seen;
