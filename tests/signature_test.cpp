@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -222,8 +223,8 @@ TEST_F(Signature, MissingKeyAndTwoSigners)
     EXPECT_FALSE(verdict.bad_beside);
 }
 
-// Signatures that do not count: expired, revoked, SHA-1, and a list changed
-// after signing.
+// Signatures that do not count: expired, revoked, SHA-1, dated in the
+// future, and a list changed after signing.
 TEST_F(Signature, WhatDoesNotCount)
 {
     ASSERT_TRUE(gpg("--faked-system-time 20200101T010000! -u expired@example.org --detach-sign "
@@ -249,7 +250,16 @@ TEST_F(Signature, WhatDoesNotCount)
     EXPECT_EQ(verdict.state, SignatureState::revoked);
     EXPECT_EQ(verdict.fingerprint, keys->revoked);
 
+    // Dated a year ahead of the clock: gpgv calls it good.
+    ASSERT_TRUE(gpg("--yes --faked-system-time " + std::to_string(std::time(nullptr) + 31536000)
+                    + " -u good@example.org --detach-sign -o " + list + ".gpg " + list));
+    verdict = check();
+    EXPECT_EQ(verdict.state, SignatureState::future);
+    EXPECT_EQ(verdict.fingerprint, keys->good);
+
     ASSERT_TRUE(gpg("--yes -u good@example.org --detach-sign -o " + list + ".gpg " + list));
+    verdict = check();
+    EXPECT_EQ(verdict.state, SignatureState::good);
     std::ofstream(list, std::ios::app) << std::string(64, '1') << "  new.iso\n";
     verdict = check();
     EXPECT_EQ(verdict.state, SignatureState::bad);

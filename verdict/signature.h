@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/verify.h"
 #include "verdict.h"
@@ -16,6 +17,7 @@ enum class SignatureState {
     revoked,    // made by a revoked key
     expired,    // made by an expired key
     weak,       // made with MD5, SHA-1 or RIPEMD-160
+    future,     // dated ahead of this computer's clock
     missing,    // made by a key in no keyring
     unreadable, // no signature gpgv can read
     outside,    // (clear-signed) the entry stands outside the signed text
@@ -43,7 +45,7 @@ struct SignatureVerdict {
 
 // What the status lines of gpgv runs say, added up: for each kind of
 // finding whether one was seen, with the first one's user ID and key.
-enum class Finding { good, bad, revoked, expired, weak, missing, count };
+enum class Finding { good, bad, revoked, expired, weak, future, missing, count };
 struct SignatureFound {
     bool seen;
     char signer[signature_signer_capacity];
@@ -51,11 +53,13 @@ struct SignatureFound {
 };
 struct SignatureStatus {
     SignatureFound found[static_cast<int>(Finding::count)];
+    std::int64_t now; // the clock, in seconds since 1970 (0: signatures' dates not looked at)
 };
 
 // Adds the findings of gpgv's status lines status[] (NUL-ended, "[GNUPG:]
 // KEYWORD ..." lines) to `out`: GOODSIG with its VALIDSIG counts as good
-// only with a hash other than MD5, SHA-1 and RIPEMD-160 (otherwise weak);
+// only with a hash other than MD5, SHA-1 and RIPEMD-160 (otherwise weak)
+// and made at most an hour after out.now (otherwise future);
 // EXPKEYSIG, REVKEYSIG, BADSIG; ERRSIG (with the full fingerprint where it
 // gives one) and NO_PUBKEY for a missing key. User IDs are unescaped
 // (%XX), cut, and their control and bidirectional characters replaced by
