@@ -152,7 +152,8 @@ class Signature : public testing::Test
         EXPECT_NE(room.tally.rank, rank_none);
         for (std::size_t i = 0; i < room.lists.count; ++i) {
             if (std::strcmp(room.lists.lists[i].name, "SHA256SUMS") == 0) {
-                signature_check(path.c_str(), room.lists.lists[i], target, room, setup, verdict);
+                signature_check(path.c_str(), room.lists.lists[i], target, room.tally, room, setup,
+                                verdict);
             }
         }
         return verdict;
@@ -263,6 +264,37 @@ TEST_F(Signature, WhatDoesNotCount)
     std::ofstream(list, std::ios::app) << std::string(64, '1') << "  new.iso\n";
     verdict = check();
     EXPECT_EQ(verdict.state, SignatureState::bad);
+}
+
+// Of two lists that hold the file's digest, the one whose signature is
+// good speaks, whichever the lookup names first.
+TEST_F(Signature, MatchingListWithGoodSignatureChosen)
+{
+    ASSERT_TRUE(user_keyring());
+    const std::string other = folder.path + "/sha256sum.txt";
+    write_text(other, digest + "  file.iso\n");
+    const ChecksumTarget target{algorithm_sha256, digest.c_str(), "file.iso", 8, nullptr, 0,
+                                NameRule::exact};
+    const VerifySetup setup{"/usr/bin/gpgv", keys->home.path.c_str(), keys->system.path.c_str(), 0};
+    for (const bool good_first : {true, false}) {
+        const std::string& good = good_first ? list : other;
+        const std::string& unknown = good_first ? other : list;
+        ASSERT_TRUE(gpg("--yes -u good@example.org --detach-sign -o " + good + ".sig " + good));
+        ASSERT_TRUE(
+            gpg("--yes -u unknown@example.org --detach-sign -o " + unknown + ".sig " + unknown));
+        static VerdictRoom room;
+        room = VerdictRoom{};
+        verdict_lookup(path.c_str(), target, room, verdict_limits);
+        ASSERT_TRUE(room.tally.matched);
+        SignatureVerdict verdict{};
+        std::size_t chosen = verdict_max_lists;
+        signature_check_matching(path.c_str(), room.lists.lists, target, room, setup, verdict,
+                                 chosen);
+        EXPECT_EQ(verdict.state, SignatureState::good);
+        EXPECT_EQ(verdict.fingerprint, keys->good);
+        ASSERT_LT(chosen, room.lists.count);
+        EXPECT_EQ(folder.path + "/" + room.lists.lists[chosen].name, good);
+    }
 }
 
 // A clear-signed list counts only for entries inside its signed text, and

@@ -310,7 +310,8 @@ void begin(MessageRoom& room, const Text& label)
 } // namespace
 
 void signature_check(const char* path, const FolderList& list, const ChecksumTarget& target,
-                     VerdictRoom& room, const VerifySetup& setup, SignatureVerdict& verdict)
+                     const ChecksumTally& decided, VerdictRoom& room, const VerifySetup& setup,
+                     SignatureVerdict& verdict)
 {
     verdict = SignatureVerdict{};
     verdict.state = SignatureState::none;
@@ -330,7 +331,7 @@ void signature_check(const char* path, const FolderList& list, const ChecksumTar
             return;
         }
         std::snprintf(verdict.file, sizeof verdict.file, "%s", list.name);
-        if (!covered(room.scan.tally, room.tally)) {
+        if (!covered(room.scan.tally, decided)) {
             verdict.state = SignatureState::outside;
             return;
         }
@@ -416,10 +417,40 @@ void signature_message(const SignatureVerdict& verdict, const char* list, bool a
     message_show(room, Tone::conflict, after_report);
 }
 
+void signature_check_matching(const char* path, const FolderList* lists,
+                              const ChecksumTarget& target, VerdictRoom& room,
+                              const VerifySetup& setup, SignatureVerdict& verdict,
+                              std::size_t& chosen)
+{
+    const ChecksumTally& tally = room.tally;
+    chosen = tally.match_list;
+    signature_check(path, lists[chosen], target, tally, room, setup, verdict);
+    for (std::size_t i = 0; i < tally.match_count && verdict.state != SignatureState::good; ++i) {
+        if (tally.match_lists[i] == tally.match_list) {
+            continue;
+        }
+        SignatureVerdict other{};
+        signature_check(path, lists[tally.match_lists[i]], target, tally, room, setup, other);
+        if (other.state == SignatureState::good) {
+            verdict = other;
+            chosen = tally.match_lists[i];
+        }
+    }
+}
+
 void signature_show(const char* path, const FolderList& list, const ChecksumTarget& target,
-                    VerdictRoom& room, bool after_report)
+                    const ChecksumTally& decided, VerdictRoom& room, bool after_report)
 {
     SignatureVerdict verdict{};
-    signature_check(path, list, target, room, VerifySetup{}, verdict);
+    signature_check(path, list, target, decided, room, VerifySetup{}, verdict);
     signature_message(verdict, list.name, after_report, room.message);
+}
+
+void signature_show_matching(const char* path, const FolderList* lists,
+                             const ChecksumTarget& target, VerdictRoom& room, bool after_report)
+{
+    SignatureVerdict verdict{};
+    std::size_t chosen = 0;
+    signature_check_matching(path, lists, target, room, VerifySetup{}, verdict, chosen);
+    signature_message(verdict, lists[chosen].name, after_report, room.message);
 }

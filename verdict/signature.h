@@ -88,20 +88,37 @@ void clear_signed_feed(ClearSigned& state, const unsigned char* bytes, std::size
 // Ends the list; the signed text's entries stand in state.scan->tally.
 void clear_signed_end(ClearSigned& state);
 
-// Finds and checks the signature of `list` (the list beside the file at
-// `path` that decided room.tally), with gpgv and keys as `setup` says,
-// into `verdict`. Works in room.scan and room.read_buffer and leaves
-// room.tally as it is.
+// Finds and checks the signature of `list` (a list in the folder of the
+// file at `path`, whose entries `decided` says what decided), with gpgv and
+// keys as `setup` says, into `verdict`. Works in room.scan and
+// room.read_buffer.
 void signature_check(const char* path, const FolderList& list, const ChecksumTarget& target,
-                     VerdictRoom& room, const VerifySetup& setup, SignatureVerdict& verdict);
+                     const ChecksumTally& decided, VerdictRoom& room, const VerifySetup& setup,
+                     SignatureVerdict& verdict);
+
+// Checks the signatures of the lists `lists` (beside the file at `path`)
+// that hold an entry equal to the digest, as room.tally names them, from
+// its match_list on, until one is good: that one's answer into `verdict`
+// and its number into `chosen`, else match_list's.
+void signature_check_matching(const char* path, const FolderList* lists,
+                              const ChecksumTarget& target, VerdictRoom& room,
+                              const VerifySetup& setup, SignatureVerdict& verdict,
+                              std::size_t& chosen);
 
 // Shows `verdict` on the console, composed in `room` (nothing for none),
 // for the list named `list`.
 void signature_message(const SignatureVerdict& verdict, const char* list, bool after_report,
                        MessageRoom& room);
 
-// Checks the signature of the list `list` beside the file at `path` that
-// decided room.tally, with the system's gpgv and keys, and says what it
-// comes to in one line (two with a bad signature beside a good one).
+// Checks the signature of the list `list` in the folder of the file at
+// `path`, whose entries `decided` says what decided, with the system's gpgv
+// and keys, and says what it comes to in one line (two with a bad
+// signature beside a good one).
 void signature_show(const char* path, const FolderList& list, const ChecksumTarget& target,
-                    VerdictRoom& room, bool after_report);
+                    const ChecksumTally& decided, VerdictRoom& room, bool after_report);
+
+// Of the lists `lists` beside the file at `path` that hold an entry equal
+// to the digest (room.tally), says in the same way what the signature of
+// the first one with a good signature comes to, or else match_list's.
+void signature_show_matching(const char* path, const FolderList* lists,
+                             const ChecksumTarget& target, VerdictRoom& room, bool after_report);
