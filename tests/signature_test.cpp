@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "signature.h"
 #include "support.h"
@@ -295,6 +296,38 @@ TEST_F(Signature, MatchingListWithGoodSignatureChosen)
         ASSERT_LT(chosen, room.lists.count);
         EXPECT_EQ(folder.path + "/" + room.lists.lists[chosen].name, good);
     }
+}
+
+// The user's keys in a keyboxd store, which gpgv cannot read: the gpg
+// beside gpgv checks with them (here a gpg that reads the keyring in its
+// place, as no keyboxd may be installed), and only then.
+TEST_F(Signature, KeyboxdStoreCheckedByGpg)
+{
+    const TempDir tools;
+    const std::string ran = tools.path + "/gpg-ran";
+    write_text(tools.path + "/gpgv", "#!/bin/sh\nexec /usr/bin/gpgv \"$@\"\n");
+    write_text(tools.path + "/gpg", "#!/bin/sh\ntouch " + ran + "\nexec /usr/bin/gpg \"$@\"\n");
+    for (const char* name : {"/gpgv", "/gpg"}) {
+        ASSERT_EQ(chmod((tools.path + name).c_str(), 0755), 0);
+    }
+    const std::string gpgv = tools.path + "/gpgv";
+    const VerifySetup setup{gpgv.c_str(), keys->home.path.c_str(), keys->system.path.c_str(), 0};
+    ASSERT_TRUE(user_keyring());
+    ASSERT_TRUE(gpg("--yes -u good@example.org --detach-sign -o " + list + ".sig " + list));
+    SignatureVerdict verdict = check(setup);
+    EXPECT_EQ(verdict.state, SignatureState::good);
+    EXPECT_NE(access(ran.c_str(), F_OK), 0);
+
+    const std::string store = keys->home.path + "/.gnupg/public-keys.d";
+    ASSERT_EQ(mkdir(store.c_str(), 0700), 0);
+    write_text(store + "/pubring.db", "SQLite format 3");
+    verdict = check(setup);
+    std::remove((store + "/pubring.db").c_str());
+    rmdir(store.c_str());
+    EXPECT_EQ(verdict.state, SignatureState::good);
+    EXPECT_EQ(verdict.keyring, Keyring::user);
+    EXPECT_EQ(verdict.fingerprint, keys->good);
+    EXPECT_EQ(access(ran.c_str(), F_OK), 0);
 }
 
 // A clear-signed list counts only for entries inside its signed text, and

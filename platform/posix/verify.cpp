@@ -1,6 +1,6 @@
-// Checking a signature on Linux: the system's gpgv started by its absolute
-// path with posix_spawn, the files and keyrings handed over open, its
-// status lines read from a pipe until it ends or its time is up.
+// Checking a signature on Linux: the system's gpgv (or, for the user's keys
+// in a keyboxd store, its gpg) started by its absolute path with posix_spawn, the files and
+// keyrings handed over open, its status lines read from a pipe until it ends or its time is up.
 #include "platform/verify.h"
 
 #include "platform/posix/keyrings.h"
@@ -230,7 +230,7 @@ bool collect(pid_t child, int pipe_fd, std::int64_t deadline, char* status, std:
 }
 
 // Starts `command` with the descriptors in place; the child's pid, or -1.
-pid_t start(const char* gpgv, const Command& command, int pipe_write, int signature, int list)
+pid_t start(const char* program, const Command& command, int pipe_write, int signature, int list)
 {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -269,7 +269,7 @@ pid_t start(const char* gpgv, const Command& command, int pipe_write, int signat
     environment(env, std::size(env));
     pid_t child = -1;
     const int result =
-        posix_spawn(&child, gpgv, &actions, &attributes, const_cast<char* const*>(command.words),
+        posix_spawn(&child, program, &actions, &attributes, const_cast<char* const*>(command.words),
                     const_cast<char* const*>(env));
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
@@ -309,14 +309,33 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
     if (std::snprintf(gnupg, sizeof gnupg, "%s/.gnupg", home) >= static_cast<int>(sizeof gnupg)) {
         return VerifyRun::no_keys;
     }
+    // The user's keys in a keyboxd store, which gpgv cannot read: the gpg
+    // of the same GnuPG, beside gpgv, checks with them.
+    char store[4096];
+    char gpg[4096];
+    const bool keybox = keyring == Keyring::user
+                        && std::snprintf(store, sizeof store, "%s/public-keys.d/pubring.db", gnupg)
+                               < static_cast<int>(sizeof store)
+                        && is_regular(store);
+    if (keybox && !(beside(gpgv, "gpg", gpg, sizeof gpg) && access(gpg, X_OK) == 0)) {
+        return VerifyRun::no_keys;
+    }
     Command command{};
-    add_word(command, "gpgv");
+    add_word(command, keybox ? "gpg" : "gpgv");
     add_word(command, "--homedir");
     add_word(command, gnupg);
+    if (keybox) {
+        // Nothing fetched, nothing asked, no trust database consulted.
+        for (const char* word :
+             {"--batch", "--no-tty", "--no-auto-key-retrieve", "--trust-model", "always"}) {
+            add_word(command, word);
+        }
+    }
     add_word(command, "--status-fd");
     add_word(command, "3");
-    const bool keys = add_keyrings(command, keyring, gnupg,
-                                   setup.keyrings != nullptr ? setup.keyrings : system_keyrings);
+    const bool keys = keybox
+                      || add_keyrings(command, keyring, gnupg,
+                                      setup.keyrings != nullptr ? setup.keyrings : system_keyrings);
     const auto release = [&]() {
         for (std::size_t i = 0; i < command.armored_count; ++i) {
             close(command.armored[i]);
@@ -325,6 +344,9 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
     if (!keys) {
         release();
         return VerifyRun::no_keys;
+    }
+    if (keybox) {
+        add_word(command, "--verify");
     }
     add_word(command, "--");
     if (signature != nullptr) {
@@ -349,9 +371,10 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
         }
         const int limit = setup.limit_ms > 0 ? setup.limit_ms : default_limit_ms;
         const std::int64_t deadline = now_ms() + limit;
-        const pid_t child = read_end >= 0 && write_end >= 0
-                                ? start(gpgv, command, write_end, signature_file, list_file)
-                                : -1;
+        const pid_t child =
+            read_end >= 0 && write_end >= 0
+                ? start(keybox ? gpg : gpgv, command, write_end, signature_file, list_file)
+                : -1;
         if (write_end >= 0) {
             close(write_end);
         }
