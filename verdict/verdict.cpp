@@ -151,7 +151,7 @@ void tally_of_digest(ChecksumTally& tally, const ChecksumTarget& target, const c
 enum class Given { nothing, labelled, digest, list };
 
 // Reads the second argument into room.argument: a digest, a line naming the
-// file, or a list with an entry for it (its name in `list_name`).
+// file, or a list with an entry for it (its name and kind in `given_list`).
 // Otherwise says in `reason` why it is not used.
 Given read_argument(const char* argument, const ChecksumTarget& target, std::int64_t file_time,
                     VerdictRoom& room, FolderList& given_list, Unused& reason)
