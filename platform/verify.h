@@ -8,7 +8,9 @@
 // The keyrings whose keys can vouch for a signature, tried in this order:
 // gpgv's own trusted keys (HOME/.gnupg/trustedkeys.kbx or .gpg), the
 // user's public keyring (HOME/.gnupg/pubring.kbx or .gpg), and the ones
-// that the system's packages installed (/usr/share/keyrings).
+// that the system's packages installed (/usr/share/keyrings). Where the
+// user's keys live in a keyboxd store (HOME/.gnupg/public-keys.d/pubring.db),
+// which gpgv cannot read, the gpg beside gpgv checks with them.
 enum class Keyring { trusted, user, system };
 inline constexpr int verify_keyring_count = 3;
 

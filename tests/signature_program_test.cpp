@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -65,4 +66,17 @@ TEST(SignatureLine, MissingKeyOnTheTerminalOnly)
     const Outcome piped = run({HASH256_PATH, path}, env); // checks that standard error is empty
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.out, plain);
+
+    // The list given as the second argument, from another folder, and its
+    // signature beside it.
+    const TempDir elsewhere;
+    for (const char* name : {"/SHA256SUMS", "/SHA256SUMS.gpg"}) {
+        ASSERT_EQ(std::rename((dir.path + name).c_str(), (elsewhere.path + name).c_str()), 0);
+    }
+    const Outcome given = run({HASH256_PATH, path, elsewhere.path + "/SHA256SUMS"}, env, nullptr,
+                              Streams::stderr_terminal);
+    EXPECT_EQ(given.status, 0);
+    EXPECT_EQ(given.out, plain);
+    EXPECT_NE(given.err.find(fingerprint), std::string::npos) << given.err;
+    EXPECT_NE(given.err.find("[key missing]"), std::string::npos) << given.err;
 }

@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "signature.h"
 #include "support.h"
@@ -151,7 +153,8 @@ class Signature : public testing::Test
         EXPECT_NE(room.tally.rank, rank_none);
         for (std::size_t i = 0; i < room.lists.count; ++i) {
             if (std::strcmp(room.lists.lists[i].name, "SHA256SUMS") == 0) {
-                signature_check(path.c_str(), room.lists.lists[i], target, room, setup, verdict);
+                signature_check(path.c_str(), room.lists.lists[i], target, room.tally, room, setup,
+                                verdict);
             }
         }
         return verdict;
@@ -222,8 +225,8 @@ TEST_F(Signature, MissingKeyAndTwoSigners)
     EXPECT_FALSE(verdict.bad_beside);
 }
 
-// Signatures that do not count: expired, revoked, SHA-1, and a list changed
-// after signing.
+// Signatures that do not count: expired, revoked, SHA-1, dated in the
+// future, and a list changed after signing.
 TEST_F(Signature, WhatDoesNotCount)
 {
     ASSERT_TRUE(gpg("--faked-system-time 20200101T010000! -u expired@example.org --detach-sign "
@@ -249,10 +252,82 @@ TEST_F(Signature, WhatDoesNotCount)
     EXPECT_EQ(verdict.state, SignatureState::revoked);
     EXPECT_EQ(verdict.fingerprint, keys->revoked);
 
+    // Dated a year ahead of the clock: gpgv calls it good.
+    ASSERT_TRUE(gpg("--yes --faked-system-time " + std::to_string(std::time(nullptr) + 31536000)
+                    + " -u good@example.org --detach-sign -o " + list + ".gpg " + list));
+    verdict = check();
+    EXPECT_EQ(verdict.state, SignatureState::future);
+    EXPECT_EQ(verdict.fingerprint, keys->good);
+
     ASSERT_TRUE(gpg("--yes -u good@example.org --detach-sign -o " + list + ".gpg " + list));
+    verdict = check();
+    EXPECT_EQ(verdict.state, SignatureState::good);
     std::ofstream(list, std::ios::app) << std::string(64, '1') << "  new.iso\n";
     verdict = check();
     EXPECT_EQ(verdict.state, SignatureState::bad);
+}
+
+// Of two lists that hold the file's digest, the one whose signature is
+// good speaks, whichever the lookup names first.
+TEST_F(Signature, MatchingListWithGoodSignatureChosen)
+{
+    ASSERT_TRUE(user_keyring());
+    const std::string other = folder.path + "/sha256sum.txt";
+    write_text(other, digest + "  file.iso\n");
+    const ChecksumTarget target{algorithm_sha256, digest.c_str(), "file.iso", 8, nullptr, 0,
+                                NameRule::exact};
+    const VerifySetup setup{"/usr/bin/gpgv", keys->home.path.c_str(), keys->system.path.c_str(), 0};
+    for (const bool good_first : {true, false}) {
+        const std::string& good = good_first ? list : other;
+        const std::string& unknown = good_first ? other : list;
+        ASSERT_TRUE(gpg("--yes -u good@example.org --detach-sign -o " + good + ".sig " + good));
+        ASSERT_TRUE(
+            gpg("--yes -u unknown@example.org --detach-sign -o " + unknown + ".sig " + unknown));
+        static VerdictRoom room;
+        room = VerdictRoom{};
+        verdict_lookup(path.c_str(), target, room, verdict_limits);
+        ASSERT_TRUE(room.tally.matched);
+        SignatureVerdict verdict{};
+        std::size_t chosen = verdict_max_lists;
+        signature_check_matching(path.c_str(), room.lists.lists, target, room, setup, verdict,
+                                 chosen);
+        EXPECT_EQ(verdict.state, SignatureState::good);
+        EXPECT_EQ(verdict.fingerprint, keys->good);
+        ASSERT_LT(chosen, room.lists.count);
+        EXPECT_EQ(folder.path + "/" + room.lists.lists[chosen].name, good);
+    }
+}
+
+// The user's keys in a keyboxd store, which gpgv cannot read: the gpg
+// beside gpgv checks with them (here a gpg that reads the keyring in its
+// place, as no keyboxd may be installed), and only then.
+TEST_F(Signature, KeyboxdStoreCheckedByGpg)
+{
+    const TempDir tools;
+    const std::string ran = tools.path + "/gpg-ran";
+    write_text(tools.path + "/gpgv", "#!/bin/sh\nexec /usr/bin/gpgv \"$@\"\n");
+    write_text(tools.path + "/gpg", "#!/bin/sh\ntouch " + ran + "\nexec /usr/bin/gpg \"$@\"\n");
+    for (const char* name : {"/gpgv", "/gpg"}) {
+        ASSERT_EQ(chmod((tools.path + name).c_str(), 0755), 0);
+    }
+    const std::string gpgv = tools.path + "/gpgv";
+    const VerifySetup setup{gpgv.c_str(), keys->home.path.c_str(), keys->system.path.c_str(), 0};
+    ASSERT_TRUE(user_keyring());
+    ASSERT_TRUE(gpg("--yes -u good@example.org --detach-sign -o " + list + ".sig " + list));
+    SignatureVerdict verdict = check(setup);
+    EXPECT_EQ(verdict.state, SignatureState::good);
+    EXPECT_NE(access(ran.c_str(), F_OK), 0);
+
+    const std::string store = keys->home.path + "/.gnupg/public-keys.d";
+    ASSERT_EQ(mkdir(store.c_str(), 0700), 0);
+    write_text(store + "/pubring.db", "SQLite format 3");
+    verdict = check(setup);
+    std::remove((store + "/pubring.db").c_str());
+    rmdir(store.c_str());
+    EXPECT_EQ(verdict.state, SignatureState::good);
+    EXPECT_EQ(verdict.keyring, Keyring::user);
+    EXPECT_EQ(verdict.fingerprint, keys->good);
+    EXPECT_EQ(access(ran.c_str(), F_OK), 0);
 }
 
 // A clear-signed list counts only for entries inside its signed text, and

@@ -54,6 +54,7 @@ void checksum_tally_clear(ChecksumTally& tally)
     tally.matched = false;
     tally.match_rank = rank_none;
     tally.match_list = 0;
+    tally.match_count = 0;
     tally.match_path[0] = '\0';
     tally.differ_rank = rank_none;
     tally.differing = 0;
@@ -133,6 +134,9 @@ void checksum_tally_merge(ChecksumTally& total, const ChecksumTally& one, const 
         return;
     }
     total.rank = one.rank > total.rank ? one.rank : total.rank;
+    if (one.matched && total.match_count < tally_match_lists) {
+        total.match_lists[total.match_count++] = list;
+    }
     if (one.matched && one.match_rank > total.match_rank) {
         total.matched = true;
         total.match_rank = one.match_rank;

@@ -47,17 +47,22 @@ struct Why {
     std::int64_t days;
 };
 
+// How many of the lists with an equal entry a tally keeps.
+inline constexpr std::size_t tally_match_lists = 4;
+
 // What the entries read so far say of the file: any entry that equals the
 // digest, and the entries of the highest rank among those that differ.
 struct ChecksumTally {
-    int rank;                                // the highest rank of any entry; rank_none: none
-    bool matched;                            // an entry of any rank equals the digest
-    int match_rank;                          // the highest rank of those
-    std::size_t match_list;                  // the caller's number of the first list with it
-    char match_path[checksum_path_capacity]; // its entry's path, "" for a bare name
-    int differ_rank;                         // the highest rank of the entries that differ
-    std::uint32_t differing;                 // entries of that rank that differ
-    bool one_expected;                       // all of them give the same digest, in expected[]
+    int rank;                                   // the highest rank of any entry; rank_none: none
+    bool matched;                               // an entry of any rank equals the digest
+    int match_rank;                             // the highest rank of those
+    std::size_t match_list;                     // the caller's number of the first list with it
+    std::size_t match_lists[tally_match_lists]; // the first lists with one
+    std::size_t match_count;                    // how many of match_lists[] are set
+    char match_path[checksum_path_capacity];    // its entry's path, "" for a bare name
+    int differ_rank;                            // the highest rank of the entries that differ
+    std::uint32_t differing;                    // entries of that rank that differ
+    bool one_expected;                          // all of them give the same digest, in expected[]
     char expected[algorithm_max_digits + 1];
     std::size_t expected_list; // the caller's number of the list of expected[]
     bool several_lists;        // the differing entries stand in more than one list

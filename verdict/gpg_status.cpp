@@ -116,11 +116,32 @@ void copy_word(const char* line, std::size_t length, int n, char* out, std::size
     }
 }
 
+// The n-th word of line[0..length-1] after its keyword read as a decimal
+// number of at most `digits` digits; 0 when it is none.
+std::int64_t number(const char* line, std::size_t length, int n, std::size_t digits)
+{
+    std::size_t at = 0;
+    std::size_t size = 0;
+    std::int64_t value = 0;
+    if (!word(line, length, n, at, size) || size > digits) {
+        return 0;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        const int digit = line[at + i] - '0';
+        if (digit < 0 || digit > 9) {
+            return 0;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
 // One signature of a run, as its status lines tell it.
 struct Current {
     int kind; // a Finding, or -1
     bool valid;
     unsigned hash;
+    std::int64_t made; // seconds since 1970
     char signer[signature_signer_capacity];
     char key_id[signature_fingerprint_capacity];
     char fingerprint[signature_fingerprint_capacity];
@@ -132,6 +153,11 @@ void finish(Current& current, SignatureStatus& out)
     // MD5, SHA-1, RIPEMD-160: OpenPGP's hash algorithms 1, 2 and 3.
     if (kind == static_cast<int>(Finding::good) && (!current.valid || current.hash <= 3)) {
         kind = static_cast<int>(Finding::weak);
+    }
+    // gpgv takes a signature dated ahead of the clock as good.
+    constexpr std::int64_t hour = 3600;
+    if (kind == static_cast<int>(Finding::good) && out.now > 0 && current.made > out.now + hour) {
+        kind = static_cast<int>(Finding::future);
     }
     if (kind >= 0 && !out.found[kind].seen) {
         SignatureFound& found = out.found[kind];
@@ -177,16 +203,8 @@ void status_line(const char* line, std::size_t length, Current& current, Signatu
         finish(current, out);
     } else if (is("VALIDSIG")) {
         current.valid = true;
-        std::size_t hash_at = 0;
-        std::size_t hash_size = 0;
-        current.hash = 0;
-        if (word(line, length, 7, hash_at, hash_size) && hash_size <= 3) {
-            for (std::size_t i = 0; i < hash_size; ++i) {
-                const int digit = line[hash_at + i] - '0';
-                current.hash =
-                    digit >= 0 && digit <= 9 ? current.hash * 10 + static_cast<unsigned>(digit) : 0;
-            }
-        }
+        current.hash = static_cast<unsigned>(number(line, length, 7, 3));
+        current.made = number(line, length, 2, 12);
         copy_word(line, length, 0, current.fingerprint, sizeof current.fingerprint);
         copy_word(line, length, 9, current.fingerprint, sizeof current.fingerprint);
     } else if (is("ERRSIG")) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <initializer_list>
 #include <iterator>
 
@@ -65,6 +66,12 @@ constexpr Text expired{" \x82\xCC\x8C\xAE\x82\xCD\x8A\xFA\x8C\xC0\x90\xD8\x82\xE
                        "\x81\x42\x8F\x90\x96\xBC\x82\xCD\x90\x94\x82\xA6\x82\xDC\x82\xB9\x82\xF1 "
                        "[key\x01\x65xpired]",
                        " の鍵は期限切れです。署名は数えません [key\x01\x65xpired]"};
+// " の日付は未来です。署名は数えません [dated in the future; not counted]"
+constexpr Text future{" \x82\xCC\x93\xFA\x95t\x82\xCD\x96\xA2\x97\x88\x82\xC5\x82\xB7\x81\x42"
+                      "\x8F\x90\x96\xBC\x82\xCD\x90\x94\x82\xA6\x82\xDC\x82\xB9\x82\xF1 "
+                      "[dated\x01in\x01the\x01\x66uture;\x01not\x01\x63ounted]",
+                      " の日付は未来です。署名は数えません [dated\x01in\x01the\x01\x66uture;"
+                      "\x01not\x01\x63ounted]"};
 // " は弱いハッシュ（MD5、SHA-1、RIPEMD-160）の署名です。数えません [weak hash]"
 constexpr Text weak{
     " \x82\xCD\x8E\xE3\x82\xA2\x83n\x83\x62\x83V\x83\x85\x81iMD5\x81\x41SHA-1"
@@ -222,6 +229,7 @@ void run_gpgv(const char* path, const char* list, const char* signature, Verdict
               const VerifySetup& setup, SignatureVerdict& verdict)
 {
     SignatureStatus status{};
+    status.now = static_cast<std::int64_t>(std::time(nullptr));
     Keyring holder[static_cast<int>(Finding::count)] = {};
     bool ran = false;
     char* text = reinterpret_cast<char*>(room.read_buffer);
@@ -256,7 +264,8 @@ void run_gpgv(const char* path, const char* list, const char* signature, Verdict
     } order[] = {
         {Finding::good, SignatureState::good},       {Finding::bad, SignatureState::bad},
         {Finding::revoked, SignatureState::revoked}, {Finding::expired, SignatureState::expired},
-        {Finding::weak, SignatureState::weak},       {Finding::missing, SignatureState::missing}};
+        {Finding::weak, SignatureState::weak},       {Finding::future, SignatureState::future},
+        {Finding::missing, SignatureState::missing}};
     verdict.state = ran ? SignatureState::unreadable : SignatureState::missing;
     for (const auto& each : order) {
         const SignatureFound& found = status.found[static_cast<int>(each.finding)];
@@ -301,7 +310,8 @@ void begin(MessageRoom& room, const Text& label)
 } // namespace
 
 void signature_check(const char* path, const FolderList& list, const ChecksumTarget& target,
-                     VerdictRoom& room, const VerifySetup& setup, SignatureVerdict& verdict)
+                     const ChecksumTally& decided, VerdictRoom& room, const VerifySetup& setup,
+                     SignatureVerdict& verdict)
 {
     verdict = SignatureVerdict{};
     verdict.state = SignatureState::none;
@@ -321,7 +331,7 @@ void signature_check(const char* path, const FolderList& list, const ChecksumTar
             return;
         }
         std::snprintf(verdict.file, sizeof verdict.file, "%s", list.name);
-        if (!covered(room.scan.tally, room.tally)) {
+        if (!covered(room.scan.tally, decided)) {
             verdict.state = SignatureState::outside;
             return;
         }
@@ -375,9 +385,11 @@ void signature_message(const SignatureVerdict& verdict, const char* list, bool a
     case SignatureState::revoked:
     case SignatureState::expired:
     case SignatureState::weak:
+    case SignatureState::future:
         key(verdict.state == SignatureState::revoked   ? revoked
             : verdict.state == SignatureState::expired ? expired
-                                                       : weak);
+            : verdict.state == SignatureState::weak    ? weak
+                                                       : future);
         break;
     case SignatureState::missing:
         begin(room, signature_label);
@@ -405,10 +417,40 @@ void signature_message(const SignatureVerdict& verdict, const char* list, bool a
     message_show(room, Tone::conflict, after_report);
 }
 
+void signature_check_matching(const char* path, const FolderList* lists,
+                              const ChecksumTarget& target, VerdictRoom& room,
+                              const VerifySetup& setup, SignatureVerdict& verdict,
+                              std::size_t& chosen)
+{
+    const ChecksumTally& tally = room.tally;
+    chosen = tally.match_list;
+    signature_check(path, lists[chosen], target, tally, room, setup, verdict);
+    for (std::size_t i = 0; i < tally.match_count && verdict.state != SignatureState::good; ++i) {
+        if (tally.match_lists[i] == tally.match_list) {
+            continue;
+        }
+        SignatureVerdict other{};
+        signature_check(path, lists[tally.match_lists[i]], target, tally, room, setup, other);
+        if (other.state == SignatureState::good) {
+            verdict = other;
+            chosen = tally.match_lists[i];
+        }
+    }
+}
+
 void signature_show(const char* path, const FolderList& list, const ChecksumTarget& target,
-                    VerdictRoom& room, bool after_report)
+                    const ChecksumTally& decided, VerdictRoom& room, bool after_report)
 {
     SignatureVerdict verdict{};
-    signature_check(path, list, target, room, VerifySetup{}, verdict);
+    signature_check(path, list, target, decided, room, VerifySetup{}, verdict);
     signature_message(verdict, list.name, after_report, room.message);
+}
+
+void signature_show_matching(const char* path, const FolderList* lists,
+                             const ChecksumTarget& target, VerdictRoom& room, bool after_report)
+{
+    SignatureVerdict verdict{};
+    std::size_t chosen = 0;
+    signature_check_matching(path, lists, target, room, VerifySetup{}, verdict, chosen);
+    signature_message(verdict, lists[chosen].name, after_report, room.message);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/verify.h"
 #include "verdict.h"
@@ -16,6 +17,7 @@ enum class SignatureState {
     revoked,    // made by a revoked key
     expired,    // made by an expired key
     weak,       // made with MD5, SHA-1 or RIPEMD-160
+    future,     // dated ahead of this computer's clock
     missing,    // made by a key in no keyring
     unreadable, // no signature gpgv can read
     outside,    // (clear-signed) the entry stands outside the signed text
@@ -43,7 +45,7 @@ struct SignatureVerdict {
 
 // What the status lines of gpgv runs say, added up: for each kind of
 // finding whether one was seen, with the first one's user ID and key.
-enum class Finding { good, bad, revoked, expired, weak, missing, count };
+enum class Finding { good, bad, revoked, expired, weak, future, missing, count };
 struct SignatureFound {
     bool seen;
     char signer[signature_signer_capacity];
@@ -51,11 +53,13 @@ struct SignatureFound {
 };
 struct SignatureStatus {
     SignatureFound found[static_cast<int>(Finding::count)];
+    std::int64_t now; // the clock, in seconds since 1970 (0: signatures' dates not looked at)
 };
 
 // Adds the findings of gpgv's status lines status[] (NUL-ended, "[GNUPG:]
 // KEYWORD ..." lines) to `out`: GOODSIG with its VALIDSIG counts as good
-// only with a hash other than MD5, SHA-1 and RIPEMD-160 (otherwise weak);
+// only with a hash other than MD5, SHA-1 and RIPEMD-160 (otherwise weak)
+// and made at most an hour after out.now (otherwise future);
 // EXPKEYSIG, REVKEYSIG, BADSIG; ERRSIG (with the full fingerprint where it
 // gives one) and NO_PUBKEY for a missing key. User IDs are unescaped
 // (%XX), cut, and their control and bidirectional characters replaced by
@@ -84,20 +88,37 @@ void clear_signed_feed(ClearSigned& state, const unsigned char* bytes, std::size
 // Ends the list; the signed text's entries stand in state.scan->tally.
 void clear_signed_end(ClearSigned& state);
 
-// Finds and checks the signature of `list` (the list beside the file at
-// `path` that decided room.tally), with gpgv and keys as `setup` says,
-// into `verdict`. Works in room.scan and room.read_buffer and leaves
-// room.tally as it is.
+// Finds and checks the signature of `list` (a list in the folder of the
+// file at `path`, whose entries `decided` says what decided), with gpgv and
+// keys as `setup` says, into `verdict`. Works in room.scan and
+// room.read_buffer.
 void signature_check(const char* path, const FolderList& list, const ChecksumTarget& target,
-                     VerdictRoom& room, const VerifySetup& setup, SignatureVerdict& verdict);
+                     const ChecksumTally& decided, VerdictRoom& room, const VerifySetup& setup,
+                     SignatureVerdict& verdict);
+
+// Checks the signatures of the lists `lists` (beside the file at `path`)
+// that hold an entry equal to the digest, as room.tally names them, from
+// its match_list on, until one is good: that one's answer into `verdict`
+// and its number into `chosen`, else match_list's.
+void signature_check_matching(const char* path, const FolderList* lists,
+                              const ChecksumTarget& target, VerdictRoom& room,
+                              const VerifySetup& setup, SignatureVerdict& verdict,
+                              std::size_t& chosen);
 
 // Shows `verdict` on the console, composed in `room` (nothing for none),
 // for the list named `list`.
 void signature_message(const SignatureVerdict& verdict, const char* list, bool after_report,
                        MessageRoom& room);
 
-// Checks the signature of the list `list` beside the file at `path` that
-// decided room.tally, with the system's gpgv and keys, and says what it
-// comes to in one line (two with a bad signature beside a good one).
+// Checks the signature of the list `list` in the folder of the file at
+// `path`, whose entries `decided` says what decided, with the system's gpgv
+// and keys, and says what it comes to in one line (two with a bad
+// signature beside a good one).
 void signature_show(const char* path, const FolderList& list, const ChecksumTarget& target,
-                    VerdictRoom& room, bool after_report);
+                    const ChecksumTally& decided, VerdictRoom& room, bool after_report);
+
+// Of the lists `lists` beside the file at `path` that hold an entry equal
+// to the digest (room.tally), says in the same way what the signature of
+// the first one with a good signature comes to, or else match_list's.
+void signature_show_matching(const char* path, const FolderList* lists,
+                             const ChecksumTarget& target, VerdictRoom& room, bool after_report);

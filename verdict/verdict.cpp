@@ -151,10 +151,10 @@ void tally_of_digest(ChecksumTally& tally, const ChecksumTarget& target, const c
 enum class Given { nothing, labelled, digest, list };
 
 // Reads the second argument into room.argument: a digest, a line naming the
-// file, or a list with an entry for it (its name in `list_name`).
+// file, or a list with an entry for it (its name and kind in `given_list`).
 // Otherwise says in `reason` why it is not used.
 Given read_argument(const char* argument, const ChecksumTarget& target, std::int64_t file_time,
-                    VerdictRoom& room, char* list_name, Unused& reason)
+                    VerdictRoom& room, FolderList& given_list, Unused& reason)
 {
     ChecksumTally& tally = room.argument;
     char expected[algorithm_max_digits + 1];
@@ -174,8 +174,10 @@ Given read_argument(const char* argument, const ChecksumTarget& target, std::int
                                                      : Unused::other_file;
         return Given::nothing;
     }
+    char* list_name = given_list.name;
     platform_file_name(argument, list_name, verdict_name_capacity);
-    ListName list = checksum_list_name(list_name, std::strlen(list_name), target);
+    ListName& list = given_list.kind;
+    list = checksum_list_name(list_name, std::strlen(list_name), target);
     if (list.kind == ListKind::none) {
         list.kind = ListKind::list;
     }
@@ -269,9 +271,10 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
     const std::int64_t file_time = platform_list_time(path, nullptr);
 
     Unused reason = Unused::not_a_digest;
-    char list_name[verdict_name_capacity] = "";
+    FolderList given_list{};
+    const char* list_name = given_list.name;
     const Given given = argument != nullptr
-                            ? read_argument(argument, target, file_time, room, list_name, reason)
+                            ? read_argument(argument, target, file_time, room, given_list, reason)
                             : Given::nothing;
     const ChecksumTally& given_tally = room.argument;
     const Source given_source = given == Given::list ? Source::lists : Source::argument;
@@ -279,6 +282,9 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
     const auto show_given = [&](const Why& why) {
         message_tally(given_tally, given_source, list_name, list_name, why, after_report,
                       room.message);
+        if (given == Given::list) {
+            signature_show(argument, given_list, target, given_tally, room, after_report);
+        }
     };
 
     // The argument decides alone where it equals the digest, and a digest
@@ -320,7 +326,7 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
                           lists[tally.match_list].name, nullptr, Why{Doubt::none, 0}, after_report,
                           room.message);
             if (from_lists) {
-                signature_show(path, lists[tally.match_list], target, room, after_report);
+                signature_show_matching(path, lists, target, room, after_report);
             }
             if (given != Given::nothing) {
                 message_argument_differs(after_report, room.message);
@@ -333,7 +339,7 @@ void verdict_show(const char* path, const char* argument, int unused, const Algo
             // argument's own difference follows (perhaps another algorithm).
             message_tally(tally, Source::lists, nullptr, lists[tally.expected_list].name,
                           doubt_of(tally, lookup), after_report, room.message);
-            signature_show(path, lists[tally.expected_list], target, room, after_report);
+            signature_show(path, lists[tally.expected_list], target, tally, room, after_report);
             if (given == Given::digest) {
                 message_argument_differs(after_report, room.message);
             }

@@ -1,7 +1,9 @@
-// Checking a signature on Linux: the system's gpgv started by its absolute
-// path with posix_spawn, the files and keyrings handed over open, its
-// status lines read from a pipe until it ends or its time is up.
+// Checking a signature on Linux: the system's gpgv (or, for the user's keys
+// in a keyboxd store, its gpg) started by its absolute path with posix_spawn, the files and
+// keyrings handed over open, its status lines read from a pipe until it ends or its time is up.
 #include "platform/verify.h"
+
+#include "platform/posix/keyrings.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -17,7 +19,6 @@
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,10 +31,8 @@ namespace
 constexpr const char* system_gpgv = "/usr/bin/gpgv";
 constexpr const char* system_keyrings = "/usr/share/keyrings";
 constexpr int default_limit_ms = 2000;
-// The size of a list or signature handed to gpgv at the most, and of an
-// armored keyring read.
+// The size of a list or signature handed to gpgv at the most.
 constexpr std::int64_t file_limit = std::int64_t{16} << 20;
-constexpr std::int64_t armored_limit = std::int64_t{4} << 20;
 // Descriptors in the child: the status pipe, the signature, the list, and
 // the de-armored keyrings after them.
 constexpr int status_fd = 3;
@@ -91,23 +90,6 @@ bool is_regular(const char* file)
     return stat(file, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// Opens a regular file of at most `limit` bytes, close-on-exec; -1 when it
-// is none.
-int open_regular(const char* file, std::int64_t limit)
-{
-    const int fd = open(file, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return -1;
-    }
-    struct stat info {
-    };
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > limit) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // `name` in the folder of `path` into out[0..size-1].
 bool beside(const char* path, const char* name, char* out, std::size_t size)
 {
@@ -115,127 +97,6 @@ bool beside(const char* path, const char* name, char* out, std::size_t size)
     const int folder = slash != nullptr ? static_cast<int>(slash - path) + 1 : 0;
     const int written = std::snprintf(out, size, "%.*s%s", folder, path, name);
     return written > 0 && static_cast<std::size_t>(written) < size;
-}
-
-int base64_value(char c)
-{
-    return c >= 'A' && c <= 'Z'   ? c - 'A'
-           : c >= 'a' && c <= 'z' ? c - 'a' + 26
-           : c >= '0' && c <= '9' ? c - '0' + 52
-           : c == '+'             ? 62
-           : c == '/'             ? 63
-                                  : -1;
-}
-
-// The state of de-armoring one keyring: the line read so far and where in
-// the armor it stands, and the bits decoded but not yet a byte.
-struct Armor {
-    enum Phase { before, headers, body, done } phase;
-    char line[128];
-    std::size_t length;
-    bool overflow;
-    std::uint32_t bits;
-    int bit_count;
-    unsigned char out[4096];
-    std::size_t out_count;
-    int fd;
-    bool failed;
-};
-
-void flush_armor(Armor& armor)
-{
-    std::size_t at = 0;
-    while (!armor.failed && at < armor.out_count) {
-        const ssize_t n = write(armor.fd, armor.out + at, armor.out_count - at);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        armor.failed = n <= 0;
-        at += n > 0 ? static_cast<std::size_t>(n) : 0;
-    }
-    armor.out_count = 0;
-}
-
-void armor_line(Armor& armor)
-{
-    const char* line = armor.line;
-    std::size_t length = armor.overflow ? 0 : armor.length;
-    while (length > 0 && (line[length - 1] == '\r' || line[length - 1] == ' ')) {
-        --length;
-    }
-    if (armor.phase == Armor::before) {
-        if (length >= 15 && std::strncmp(line, "-----BEGIN PGP ", 15) == 0) {
-            armor.phase = Armor::headers;
-        }
-    } else if (armor.phase == Armor::headers) {
-        if (length == 0) {
-            armor.phase = Armor::body;
-        }
-    } else if (armor.phase == Armor::body) {
-        if (length == 0 || line[0] == '=' || line[0] == '-') {
-            armor.phase = Armor::done;
-            return;
-        }
-        for (std::size_t i = 0; i < length; ++i) {
-            const int value = base64_value(line[i]);
-            if (value < 0) {
-                continue;
-            }
-            armor.bits = (armor.bits << 6U) | static_cast<std::uint32_t>(value);
-            armor.bit_count += 6;
-            if (armor.bit_count >= 8) {
-                armor.bit_count -= 8;
-                armor.out[armor.out_count++] = static_cast<unsigned char>(
-                    armor.bits >> static_cast<unsigned>(armor.bit_count));
-                if (armor.out_count == sizeof armor.out) {
-                    flush_armor(armor);
-                }
-            }
-        }
-    }
-}
-
-// The keyring `file` de-armored into a memory file (no file of the file
-// system), its descriptor close-on-exec, or -1.
-int dearmor(const char* file)
-{
-    const int in = open_regular(file, armored_limit);
-    if (in < 0) {
-        return -1;
-    }
-    Armor armor{};
-    armor.fd = memfd_create("keyring", MFD_CLOEXEC);
-    armor.failed = armor.fd < 0;
-    char buffer[8192];
-    while (!armor.failed && armor.phase != Armor::done) {
-        const ssize_t n = read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        for (ssize_t i = 0; i < n && armor.phase != Armor::done; ++i) {
-            if (buffer[i] == '\n') {
-                armor_line(armor);
-                armor.length = 0;
-                armor.overflow = false;
-            } else if (armor.length + 1 < sizeof armor.line) {
-                armor.line[armor.length++] = buffer[i];
-            } else {
-                armor.overflow = true;
-            }
-        }
-    }
-    close(in);
-    flush_armor(armor);
-    if (armor.failed || armor.phase != Armor::done) {
-        if (armor.fd >= 0) {
-            close(armor.fd);
-        }
-        return -1;
-    }
-    return armor.fd;
 }
 
 // Adds the keyring `file` where it is a regular file.
@@ -255,7 +116,7 @@ void add_keyring(Command& command, const char* folder, const char* name)
     if (command.armored_count == max_armored) {
         return;
     }
-    const int fd = dearmor(file);
+    const int fd = posix_dearmor(file);
     if (fd < 0) {
         return;
     }
@@ -369,7 +230,7 @@ bool collect(pid_t child, int pipe_fd, std::int64_t deadline, char* status, std:
 }
 
 // Starts `command` with the descriptors in place; the child's pid, or -1.
-pid_t start(const char* gpgv, const Command& command, int pipe_write, int signature, int list)
+pid_t start(const char* program, const Command& command, int pipe_write, int signature, int list)
 {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
@@ -408,7 +269,7 @@ pid_t start(const char* gpgv, const Command& command, int pipe_write, int signat
     environment(env, std::size(env));
     pid_t child = -1;
     const int result =
-        posix_spawn(&child, gpgv, &actions, &attributes, const_cast<char* const*>(command.words),
+        posix_spawn(&child, program, &actions, &attributes, const_cast<char* const*>(command.words),
                     const_cast<char* const*>(env));
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
@@ -448,14 +309,33 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
     if (std::snprintf(gnupg, sizeof gnupg, "%s/.gnupg", home) >= static_cast<int>(sizeof gnupg)) {
         return VerifyRun::no_keys;
     }
+    // The user's keys in a keyboxd store, which gpgv cannot read: the gpg
+    // of the same GnuPG, beside gpgv, checks with them.
+    char store[4096];
+    char gpg[4096];
+    const bool keybox = keyring == Keyring::user
+                        && std::snprintf(store, sizeof store, "%s/public-keys.d/pubring.db", gnupg)
+                               < static_cast<int>(sizeof store)
+                        && is_regular(store);
+    if (keybox && !(beside(gpgv, "gpg", gpg, sizeof gpg) && access(gpg, X_OK) == 0)) {
+        return VerifyRun::no_keys;
+    }
     Command command{};
-    add_word(command, "gpgv");
+    add_word(command, keybox ? "gpg" : "gpgv");
     add_word(command, "--homedir");
     add_word(command, gnupg);
+    if (keybox) {
+        // Nothing fetched, nothing asked, no trust database consulted.
+        for (const char* word :
+             {"--batch", "--no-tty", "--no-auto-key-retrieve", "--trust-model", "always"}) {
+            add_word(command, word);
+        }
+    }
     add_word(command, "--status-fd");
     add_word(command, "3");
-    const bool keys = add_keyrings(command, keyring, gnupg,
-                                   setup.keyrings != nullptr ? setup.keyrings : system_keyrings);
+    const bool keys = keybox
+                      || add_keyrings(command, keyring, gnupg,
+                                      setup.keyrings != nullptr ? setup.keyrings : system_keyrings);
     const auto release = [&]() {
         for (std::size_t i = 0; i < command.armored_count; ++i) {
             close(command.armored[i]);
@@ -465,6 +345,9 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
         release();
         return VerifyRun::no_keys;
     }
+    if (keybox) {
+        add_word(command, "--verify");
+    }
     add_word(command, "--");
     if (signature != nullptr) {
         add_word(command, "/dev/fd/4");
@@ -473,10 +356,10 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
 
     char file[4096];
     const int signature_file = signature != nullptr && beside(path, signature, file, sizeof file)
-                                   ? lift(open_regular(file, file_limit))
+                                   ? lift(posix_open_regular(file, file_limit))
                                    : -1;
     const int list_file =
-        beside(path, list, file, sizeof file) ? lift(open_regular(file, file_limit)) : -1;
+        beside(path, list, file, sizeof file) ? lift(posix_open_regular(file, file_limit)) : -1;
     int pipe_fds[2] = {-1, -1};
     VerifyRun result = VerifyRun::failed;
     if (list_file >= 0 && (signature == nullptr || signature_file >= 0)
@@ -488,9 +371,10 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
         }
         const int limit = setup.limit_ms > 0 ? setup.limit_ms : default_limit_ms;
         const std::int64_t deadline = now_ms() + limit;
-        const pid_t child = read_end >= 0 && write_end >= 0
-                                ? start(gpgv, command, write_end, signature_file, list_file)
-                                : -1;
+        const pid_t child =
+            read_end >= 0 && write_end >= 0
+                ? start(keybox ? gpg : gpgv, command, write_end, signature_file, list_file)
+                : -1;
         if (write_end >= 0) {
             close(write_end);
         }
