@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <csignal>
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
