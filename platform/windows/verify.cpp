@@ -162,6 +162,29 @@ bool add_word(wchar_t* line, std::size_t size, std::size_t& at, const wchar_t* w
     return false;
 }
 
+// Adds the path of an existing file or folder as a word: its short form
+// where the path has characters outside ASCII and that form has none, since
+// a gpgv of GnuPG 2.2 reads its command line in the ANSI code page.
+bool add_path(wchar_t* line, std::size_t size, std::size_t& at, const wchar_t* path)
+{
+    const auto ascii = [](const wchar_t* text) {
+        for (; *text != L'\0'; ++text) {
+            if (*text > 0x7F) {
+                return false;
+            }
+        }
+        return true;
+    };
+    static wchar_t short_path[longest_path];
+    if (!ascii(path)) {
+        const DWORD length = GetShortPathNameW(path, short_path, longest_path);
+        if (length > 0 && length < longest_path && ascii(short_path)) {
+            return add_word(line, size, at, short_path);
+        }
+    }
+    return add_word(line, size, at, path);
+}
+
 // Adds "--keyring FILE" for each of `names` that is a regular file in the
 // folder `gnupg`; false when none is.
 bool add_keyrings(wchar_t* line, std::size_t size, std::size_t& at, const wchar_t* gnupg,
@@ -179,7 +202,7 @@ bool add_keyrings(wchar_t* line, std::size_t size, std::size_t& at, const wchar_
         if (append(file, std::size(file), length, gnupg)
             && append(file, std::size(file), length, name) && is_regular(file, file_limit)
             && add_word(line, size, at, L"--keyring")) {
-            any = add_word(line, size, at, file) || any;
+            any = add_path(line, size, at, file) || any;
         }
     }
     return any;
@@ -301,7 +324,7 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
     }
     add_word(line, std::size(line), at, L"gpgv");
     add_word(line, std::size(line), at, L"--homedir");
-    add_word(line, std::size(line), at, gnupg);
+    add_path(line, std::size(line), at, gnupg);
     add_word(line, std::size(line), at, L"--status-fd");
     add_word(line, std::size(line), at, L"1");
     if (!add_keyrings(line, std::size(line), at, gnupg, keyring)) {
@@ -314,7 +337,7 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
             files
             && (name == nullptr
                 || (file_beside(path, name, file, std::size(file)) && is_regular(file, file_limit)
-                    && add_word(line, std::size(line), at, file)));
+                    && add_path(line, std::size(line), at, file)));
     }
     if (!files) {
         return VerifyRun::failed;
