@@ -1,7 +1,9 @@
 // Checking a signature on Windows: the gpgv.exe of an installed GnuPG,
 // found through the registry (advapi32 loaded only then), started by its
 // absolute path with CreateProcessW, its status lines read from a pipe on
-// its standard output until it ends or its time is up.
+// its standard output until it ends or its time is up. The user's keys are
+// in the gnupg folder of the roaming application data folder (of
+// VerifySetup::home where a test gives one); Windows has no system keyrings.
 #include "platform/verify.h"
 #include "platform/windows/arguments.h"
 #include "platform/windows/long_path.h"
@@ -274,7 +276,11 @@ bool collect(HANDLE process, HANDLE pipe, std::uint64_t deadline, char* status, 
             if (ReadFile(pipe, into, want, &n, nullptr) != 0 && into != spill) {
                 have += n;
             }
-            continue;
+            // A child that writes without end is stopped at the deadline.
+            if (GetTickCount64() < deadline) {
+                continue;
+            }
+            break;
         }
         const std::uint64_t now = GetTickCount64();
         if (ended || now >= deadline) {
@@ -299,6 +305,20 @@ bool collect(HANDLE process, HANDLE pipe, std::uint64_t deadline, char* status, 
     return ended;
 }
 
+// The gpgv to run: `given` (UTF-8, an absolute path) where a test gives
+// one, else the one of the GnuPG the registry names. False when there is
+// none.
+bool find_gpgv(const char* given, wchar_t* out, std::size_t size)
+{
+    if (given == nullptr) {
+        return registered_gpgv(out, size);
+    }
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, given, -1, out,
+                               static_cast<int>(size))
+               != 0
+           && is_absolute(out) && is_regular(out, UINT64_MAX);
+}
+
 } // namespace
 
 VerifyRun platform_verify(const char* path, const char* list, const char* signature,
@@ -308,12 +328,7 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
         status[0] = '\0';
     }
     static wchar_t gpgv[longest_path];
-    if (size == 0
-        || (setup.gpgv != nullptr ? MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, setup.gpgv,
-                                                        -1, gpgv, static_cast<int>(std::size(gpgv)))
-                                            == 0
-                                        || !is_absolute(gpgv) || !is_regular(gpgv, UINT64_MAX)
-                                  : !registered_gpgv(gpgv, std::size(gpgv)))) {
+    if (size == 0 || !find_gpgv(setup.gpgv, gpgv, std::size(gpgv))) {
         return VerifyRun::absent;
     }
     static wchar_t line[32768];

@@ -584,7 +584,7 @@ check_windows_signature() {
     compact=${console// /}
     [[ ! -e ran ]] && pass || fail "$2: the gpgv.exe in the file's folder was run"
   }
-  local folder="$data/signed list" compact
+  local folder="$data/signed list Ω データ" compact
   rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || return
   head -c 4000 "$data/random" >file.bin
   sha256sum file.bin >SHA256SUMS
