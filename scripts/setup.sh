@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake g++ clang clang-format-14 libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-          python3 locales dpkg-dev bc mandoc lintian desktop-file-utils gpgv gnupg
+          python3 locales dpkg-dev bc mandoc lintian desktop-file-utils gpgv gnupg gpgv-win32
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 g++-multilib
           qemu-user-static libstdc++-12-dev-arm64-cross libc6-dev-arm64-cross binutils-aarch64-linux-gnu)
 if [[ ${1:-} == bench ]]; then

@@ -47,6 +47,7 @@ x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/clipboard_owner.cpp" 
 x86_64-w64-mingw32-g++ -std=c++17 -O2 -static -I"$source_dir" "$source_dir/tests/wine/clipboard_console.cpp" \
   "$source_dir/platform/windows/lookup.cpp" "$source_dir/platform/windows/arguments.cpp" \
   -o "$work/clipboard_console.exe" || exit 1
+x86_64-w64-mingw32-g++ -O2 -static "$source_dir/tests/wine/fake_gpgv.cpp" -o "$work/fake_gpgv.exe" || exit 1
 
 export WINEDEBUG=-all WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree,mshtml="
 # Let Wine finish setting up its prefix, then keep one wineserver running
@@ -521,6 +522,109 @@ check_windows_verdict() {
   cd "$data" || return
 }
 
+# The list's signature on Windows, after check_programs: Debian's 32-bit
+# gpgv.exe in a GnuPG folder that the registry names (the machine's key in
+# either view, or the user's), with keys made here in the user's
+# %APPDATA%\gnupg\pubring.kbx: a list signed by a known key shows the
+# signed line, its signer and fingerprint; by an unknown key, the missing
+# key's fingerprint; with no GnuPG registered, that nothing here can check
+# it; a gpgv that hangs is killed. A gpgv.exe planted in the file's folder,
+# which is also the current folder, is never run.
+check_windows_signature() {
+  local gpgv_exe=/usr/share/win32/gpgv.exe
+  if [[ ! -f $gpgv_exe ]] || ! command -v gpg >/dev/null; then
+    echo "note: gpgv-win32 or gpg is not installed; the signature on Windows was not checked"
+    return
+  fi
+  if ! wine "$gpgv_exe" --version </dev/null >/dev/null 2>&1; then
+    echo "note: 32-bit Wine cannot run here; the signature on Windows was not checked with gpgv.exe"
+    return
+  fi
+  local keys="$work/signing"
+  if [[ ! -s "$keys/known.kbx" ]]; then
+    rm -rf "$keys" && mkdir -p "$keys" && chmod 700 "$keys" || return
+    local home
+    for home in signer known other unknown; do mkdir -m 700 "$keys/$home"; done
+    for home in signer other; do
+      GNUPGHOME="$keys/$home" gpg --batch --quiet --passphrase '' \
+        --quick-gen-key "Wine ${home^} <$home@example.org>" ed25519 sign never 2>/dev/null
+      GNUPGHOME="$keys/$home" gpg --batch --export >"$keys/$home.gpg"
+      GNUPGHOME="$keys/$home" gpgconf --kill all
+    done
+    GNUPGHOME="$keys/known" gpg --batch --quiet --import "$keys/signer.gpg" 2>/dev/null
+    GNUPGHOME="$keys/unknown" gpg --batch --quiet --import "$keys/other.gpg" 2>/dev/null
+    for home in known unknown; do
+      cp "$keys/$home/pubring.kbx" "$keys/$home.kbx"
+      GNUPGHOME="$keys/$home" gpgconf --kill all
+    done
+  fi
+  local fingerprint
+  fingerprint=$(GNUPGHOME="$keys/signer" gpg --batch --with-colons --list-keys 2>/dev/null |
+    awk -F: '/^fpr/ {print $10; exit}')
+  local appdata install="$WINEPREFIX/drive_c/Program Files (x86)/GnuPG" hung="$WINEPREFIX/drive_c/hung"
+  appdata=$("$wine64" cmd /c 'echo %APPDATA%' </dev/null 2>/dev/null | tr -d '\r')
+  appdata=$("$wine64" winepath -u "$appdata" 2>/dev/null)
+  mkdir -p "$install/bin" "$hung/bin" "$appdata/gnupg" && cp "$gpgv_exe" "$install/bin/gpgv.exe" &&
+    cp "$work/fake_gpgv.exe" "$hung/bin/gpgv.exe" && touch "$hung/bin/hang" || return
+  unregister() {
+    "$wine64" reg delete 'HKLM\SOFTWARE\GnuPG' /f /reg:64 >/dev/null 2>&1
+    "$wine64" reg delete 'HKLM\SOFTWARE\GnuPG' /f /reg:32 >/dev/null 2>&1
+    "$wine64" reg delete 'HKCU\SOFTWARE\GnuPG' /f >/dev/null 2>&1
+  }
+  register() { # key folder [reg options]: only this key names a GnuPG folder
+    unregister
+    "$wine64" reg add "$1" /v "Install Directory" /t REG_SZ /d "$2" /f "${@:3}" >/dev/null 2>&1 ||
+      fail "the registry key $1 could not be written"
+  }
+  # The console's text with its line breaks and spaces left out.
+  signature_line() { # keyring-file what [arguments...]
+    cp "$keys/$1" "$appdata/gnupg/pubring.kbx"
+    rm -f ran "$hung/bin/ran"
+    on_console "" "${@:3}"
+    compact=${console// /}
+    [[ ! -e ran ]] && pass || fail "$2: the gpgv.exe in the file's folder was run"
+  }
+  local folder="$data/signed list Ω データ" compact
+  rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || return
+  head -c 4000 "$data/random" >file.bin
+  sha256sum file.bin >SHA256SUMS
+  GNUPGHOME="$keys/signer" gpg --batch --quiet --detach-sign -o SHA256SUMS.sig SHA256SUMS || return
+  cp "$work/fake_gpgv.exe" gpgv.exe
+  local wine_env=() plain
+  plain=$(run hash256 file.bin && echo "$out")
+
+  local place
+  for place in 'HKLM\SOFTWARE\GnuPG /reg:64' 'HKLM\SOFTWARE\GnuPG /reg:32' 'HKCU\SOFTWARE\GnuPG'; do
+    # shellcheck disable=SC2086 # the key and its view's option
+    register ${place% *} 'C:\Program Files (x86)\GnuPG' $([[ $place == */reg:* ]] && echo "${place##* }")
+    signature_line known.kbx "a known key, GnuPG named by $place"
+    [[ "$console" == *$'署名 [signed]: SHA256SUMS'* && "$compact" == *"WineSigner<signer@example.org>"* &&
+       "$compact" == *"$fingerprint"* ]] && pass || fail "a known key, GnuPG named by $place: $console"
+  done
+  # The label of a good signature is black on green.
+  script -qec "$wine $exe_dir/hash256.exe file.bin </dev/null >/dev/null" /dev/null 2>&1 |
+    sed 's/\x1b\[?25[lh]//g' >"$work/console"
+  grep -q $'\e\\[30m\e\\[102m署名 \\[signed\\]\e\\[m' "$work/console" && pass ||
+    fail "the signed line's colours: $(cat -v "$work/console")"
+  signature_line unknown.kbx "an unknown key"
+  [[ "$compact" == *"[keymissing]"* && "$compact" == *"$fingerprint"* && "$compact" != *"[signed]"* ]] &&
+    pass || fail "an unknown key: $console"
+  # Not the registered folder: bin\gpgv.exe under a folder without one.
+  register 'HKCU\SOFTWARE\GnuPG' 'C:\nowhere'
+  signature_line known.kbx "GnuPG's folder without gpgv.exe"
+  [[ "$compact" == *"[signed;nothinghere"* ]] && pass || fail "GnuPG's folder without gpgv.exe: $console"
+  unregister
+  signature_line known.kbx "no GnuPG registered"
+  [[ "$compact" == *"[signed;nothinghere"* ]] && pass || fail "no GnuPG registered: $console"
+  register 'HKCU\SOFTWARE\GnuPG' 'C:\hung'
+  signature_line known.kbx "a gpgv that hangs"
+  [[ "$compact" == *"[gpgvhungandwaskilled]"* && -e "$hung/bin/ran" ]] && pass ||
+    fail "a gpgv that hangs: $console"
+  unregister
+  rm -f "$appdata/gnupg/pubring.kbx"
+  cd "$data" || return
+}
+
 # The right-click menu of a zip unpacked where its path has a space, "&"
 # and brackets. install.cmd (run twice, as a command and as a double click
 # in Explorer runs it) adds one entry a program: its text comes from the
@@ -577,6 +681,7 @@ mkdir -p "$data" && cd "$data" && head -c 20000 /dev/urandom >random || exit 1
 check_menu win64 run
 check_programs "$builds/win64" "$wine64"
 check_windows_verdict
+check_windows_signature
 # The 32-bit programs run where Wine can run them: a kernel without 32-bit
 # support cannot start the 32-bit Wine loader. Everything else of the
 # 32-bit zip is checked on every machine.
@@ -584,6 +689,7 @@ wine "$builds/win32/hash256.exe" </dev/null >"$work/probe" 2>/dev/null
 if [[ $? == 1 && -s "$work/probe" ]]; then
   check_programs "$builds/win32" wine
   check_windows_verdict
+  check_windows_signature
   check_menu win32 run
 else
   echo "note: this kernel cannot run 32-bit Wine; the 32-bit programs were checked without running them"
