@@ -4,6 +4,8 @@
 // its standard output until it ends or its time is up. The user's keys are
 // in the gnupg folder of the roaming application data folder (of
 // VerifySetup::home where a test gives one); Windows has no system keyrings.
+// Where they are in GnuPG 2.4's keyboxd store, which gpgv cannot read, the
+// gpg.exe in gpgv.exe's folder checks with them instead.
 #include "platform/verify.h"
 #include "platform/windows/arguments.h"
 #include "platform/windows/long_path.h"
@@ -102,9 +104,19 @@ bool registered_gpgv(wchar_t* out, std::size_t size)
         const bool read = query(key, L"Install Directory", nullptr, &type,
                                 reinterpret_cast<BYTE*>(folder), &bytes)
                               == 0
-                          && type == REG_SZ;
+                          && (type == REG_SZ || type == REG_EXPAND_SZ);
         close(key);
         folder[read ? bytes / sizeof folder[0] : 0] = L'\0';
+        // A REG_EXPAND_SZ folder names environment variables ("%ProgramFiles%").
+        wchar_t expanded[1024] = {};
+        if (read && type == REG_EXPAND_SZ) {
+            const DWORD length = ExpandEnvironmentStringsW(folder, expanded,
+                                                           static_cast<DWORD>(std::size(expanded)));
+            if (length == 0 || length > std::size(expanded)) {
+                continue;
+            }
+            std::wmemcpy(folder, expanded, length);
+        }
         if (!read || !is_absolute(folder)) {
             continue;
         }
@@ -319,6 +331,22 @@ bool find_gpgv(const char* given, wchar_t* out, std::size_t size)
            && is_absolute(out) && is_regular(out, UINT64_MAX);
 }
 
+// The gpg.exe in the folder of `gpgv` (an absolute path) into out[0..size-1];
+// false when there is none.
+bool gpg_beside(const wchar_t* gpgv, wchar_t* out, std::size_t size)
+{
+    std::size_t folder = 0;
+    for (std::size_t i = 0; gpgv[i] != L'\0'; ++i) {
+        folder = gpgv[i] == L'\\' || gpgv[i] == L'/' ? i + 1 : folder;
+    }
+    if (folder == 0 || folder >= size) {
+        return false;
+    }
+    std::wmemcpy(out, gpgv, folder);
+    out[folder] = L'\0';
+    return append(out, size, folder, L"gpg.exe") && is_regular(out, UINT64_MAX);
+}
+
 } // namespace
 
 VerifyRun platform_verify(const char* path, const char* list, const char* signature,
@@ -337,13 +365,35 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
     if (!gnupg_home(setup.home, gnupg, std::size(gnupg))) {
         return VerifyRun::no_keys;
     }
-    add_word(line, std::size(line), at, L"gpgv");
+    // The user's keys in a keyboxd store, which gpgv cannot read: the
+    // gpg.exe of the same GnuPG, beside gpgv.exe, checks with them.
+    wchar_t store[MAX_PATH + 48];
+    std::size_t store_length = 0;
+    const bool keybox =
+        keyring == Keyring::user && append(store, std::size(store), store_length, gnupg)
+        && append(store, std::size(store), store_length, L"\\public-keys.d\\pubring.db")
+        && is_regular(store, UINT64_MAX);
+    static wchar_t gpg[longest_path];
+    if (keybox && !gpg_beside(gpgv, gpg, std::size(gpg))) {
+        return VerifyRun::no_keys;
+    }
+    add_word(line, std::size(line), at, keybox ? L"gpg" : L"gpgv");
     add_word(line, std::size(line), at, L"--homedir");
     add_path(line, std::size(line), at, gnupg);
+    if (keybox) {
+        // Nothing fetched, nothing asked, no trust database consulted.
+        for (const wchar_t* word :
+             {L"--batch", L"--no-tty", L"--no-auto-key-retrieve", L"--trust-model", L"always"}) {
+            add_word(line, std::size(line), at, word);
+        }
+    }
     add_word(line, std::size(line), at, L"--status-fd");
     add_word(line, std::size(line), at, L"1");
-    if (!add_keyrings(line, std::size(line), at, gnupg, keyring)) {
+    if (!keybox && !add_keyrings(line, std::size(line), at, gnupg, keyring)) {
         return VerifyRun::no_keys;
+    }
+    if (keybox) {
+        add_word(line, std::size(line), at, L"--verify");
     }
     static wchar_t file[longest_path + 8];
     bool files = add_word(line, std::size(line), at, L"--");
@@ -387,7 +437,7 @@ VerifyRun platform_verify(const char* path, const char* list, const char* signat
         PROCESS_INFORMATION child{};
         const int limit = setup.limit_ms > 0 ? setup.limit_ms : default_limit_ms;
         const std::uint64_t deadline = GetTickCount64() + static_cast<std::uint64_t>(limit);
-        if (CreateProcessW(gpgv, line, nullptr, nullptr, TRUE,
+        if (CreateProcessW(keybox ? gpg : gpgv, line, nullptr, nullptr, TRUE,
                            CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block,
                            folder_length > 0 ? folder : nullptr, &startup, &child)
             != 0) {

@@ -573,7 +573,7 @@ check_windows_signature() {
   }
   register() { # key folder [reg options]: only this key names a GnuPG folder
     unregister
-    "$wine64" reg add "$1" /v "Install Directory" /t REG_SZ /d "$2" /f "${@:3}" >/dev/null 2>&1 ||
+    "$wine64" reg add "$1" /v "Install Directory" /t "${reg_type:-REG_SZ}" /d "$2" /f "${@:3}" >/dev/null 2>&1 ||
       fail "the registry key $1 could not be written"
   }
   # The console's text with its line breaks and spaces left out.
@@ -606,6 +606,27 @@ check_windows_signature() {
     sed 's/\x1b\[?25[lh]//g' >"$work/console"
   grep -q $'\e\\[30m\e\\[102m署名 \\[signed\\]\e\\[m' "$work/console" && pass ||
     fail "the signed line's colours: $(cat -v "$work/console")"
+  # A folder named with an environment variable, as REG_EXPAND_SZ.
+  reg_type=REG_EXPAND_SZ register 'HKCU\SOFTWARE\GnuPG' '%ProgramFiles(x86)%\GnuPG'
+  signature_line known.kbx "GnuPG named as REG_EXPAND_SZ"
+  [[ "$console" == *$'署名 [signed]: SHA256SUMS'* && "$compact" == *"$fingerprint"* ]] && pass ||
+    fail "GnuPG named as REG_EXPAND_SZ: $console"
+  # The user's keys in a keyboxd store: the gpg.exe beside gpgv.exe (a
+  # stand-in here, reporting a good signature by its own fingerprint)
+  # checks, and only where the store is there. pubring.kbx holds no key of
+  # the signer, so gpgv.exe alone cannot show the list as signed.
+  local fake_fingerprint=00112233445566778899AABBCCDDEEFF01234567
+  register 'HKCU\SOFTWARE\GnuPG' 'C:\Program Files (x86)\GnuPG'
+  cp "$work/fake_gpgv.exe" "$install/bin/gpg.exe" && mkdir -p "$appdata/gnupg/public-keys.d" &&
+    : >"$appdata/gnupg/public-keys.d/pubring.db" && rm -f "$install/bin/ran" || return
+  signature_line unknown.kbx "a keyboxd store"
+  [[ "$console" == *$'署名 [signed]: SHA256SUMS'* && "$compact" == *"$fake_fingerprint"* &&
+     -e "$install/bin/ran" ]] && pass || fail "a keyboxd store: gpg.exe not run or not heeded: $console"
+  rm -f "$appdata/gnupg/public-keys.d/pubring.db" "$install/bin/ran"
+  signature_line unknown.kbx "no keyboxd store"
+  [[ ! -e "$install/bin/ran" && "$compact" == *"[keymissing]"* && "$compact" != *"$fake_fingerprint"* ]] &&
+    pass || fail "no keyboxd store: gpg.exe run or heeded: $console"
+  rm -f "$install/bin/gpg.exe"
   signature_line unknown.kbx "an unknown key"
   [[ "$compact" == *"[keymissing]"* && "$compact" == *"$fingerprint"* && "$compact" != *"[signed]"* ]] &&
     pass || fail "an unknown key: $console"
